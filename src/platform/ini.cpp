@@ -20,6 +20,7 @@ namespace {
 
 constexpr std::size_t npos = std::string::npos;
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
+constexpr std::uintmax_t kMaxFileSize = 16u << 20;   // settings files are a few KiB
 
 char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -117,6 +118,8 @@ void IniFile::Load() {
     if (!fs::exists(path_, ec)) return;
     if (!fs::is_regular_file(path_, ec))
         throw IniError("Cannot read settings file " + path_ + ": not a regular file");
+    if (fs::file_size(path_, ec) > kMaxFileSize)
+        throw IniError("Cannot read settings file " + path_ + ": larger than 16 MiB");
     std::ifstream in(path_, std::ios::binary);
     if (!in) throw IniError("Cannot read settings file " + path_ + ": " + SystemReason(errno));
     std::ostringstream buf;
