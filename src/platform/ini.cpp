@@ -118,7 +118,7 @@ void IniFile::Load() {
     if (!fs::exists(path_, ec)) return;
     if (!fs::is_regular_file(path_, ec))
         throw IniError("Cannot read settings file " + path_ + ": not a regular file");
-    if (fs::file_size(path_, ec) > kMaxFileSize)
+    if (auto size = fs::file_size(path_, ec); !ec && size > kMaxFileSize)
         throw IniError("Cannot read settings file " + path_ + ": larger than 16 MiB");
     std::ifstream in(path_, std::ios::binary);
     if (!in) throw IniError("Cannot read settings file " + path_ + ": " + SystemReason(errno));
