@@ -47,8 +47,8 @@ struct Locale {
 
     // English defaults with two currency digits (what the C locale gives).
     static Locale Default() { return Locale{}; }
-    // The process locale (LC_ALL / LC_TIME / LANG), read through ICU's CLDR data, with
-    // POSIX localeconv as the fallback for what ICU cannot say. "C" and "POSIX" give Default().
+    // The process locale (the first of LC_ALL, LC_TIME, LANG that is set), as FromName reads it.
+    // "C" and "POSIX" give Default().
     static Locale FromProcess();
     // A named locale such as "de_DE", "en_GB.UTF-8" or "fr-FR", from ICU's data (which does not
     // need the locale to be generated for the C library); the C library's data when ICU has none;
