@@ -140,13 +140,13 @@ TEST_F(SkipSetTest, EditingRulesAfterAQueryChangesTheAnswer) {
 
 TEST_F(SkipSetTest, IndexGrowsBothWaysWithConsistentCounts) {
     testing::SkipWeekend(*s);
-    s->header.SetHoliday(hdChristmas, true);
+    s->header.SetHolidayBits(0x3f);   // all six holidays, Julian Easter up to 1752
     // Start in the middle, then reach far back and far ahead.
     EXPECT_EQ(CountSkipDays(*s, Day(2001, 3, 5), Day(2001, 3, 11)), 2);
     const int32_t a = Day(1600, 1, 1), b = Day(3999, 12, 31);
     int32_t expected = 0;
     for (int32_t d = a; d <= b; ++d) expected += IsSkipDateDayByDay(s.get(), d);
-    EXPECT_EQ(CountSkipDays(*s, Day(1900, 1, 1), Day(1900, 1, 1)), 0);
+    EXPECT_EQ(CountSkipDays(*s, Day(1900, 1, 2), Day(1900, 1, 2)), 0);
     EXPECT_EQ(CountSkipDays(*s, a, b), expected);
     EXPECT_EQ(CountSkipDays(*s, a, b - 1) + CountSkipDays(*s, b, b), expected);
     EXPECT_EQ(CountSkipDays(*s, kMinDateSerial, kMaxDateSerial),
