@@ -1,0 +1,266 @@
+#include "cli/commands.h"
+
+#include <fmt/format.h>
+
+#include "cli/choices.h"
+#include "cli/rules.h"
+#include "engine/interval.h"
+#include "engine/intervalrow.h"
+#include "engine/period.h"
+#include "engine/series.h"
+#include "platform/format.h"
+
+namespace clx::cli {
+
+const CLI::Validator& WholeNumber() {
+    static const CLI::Validator v(
+        [](std::string& s) -> std::string {
+            std::size_t i = (!s.empty() && (s[0] == '-' || s[0] == '+')) ? 1 : 0;
+            bool ok = i < s.size();
+            for (; i < s.size(); ++i) ok = ok && s[i] >= '0' && s[i] <= '9';
+            return ok ? std::string() : fmt::format("'{}' is not a whole number", s);
+        },
+        "");
+    return v;
+}
+
+void WriteJson(std::ostream& out, const Json& value) {
+    out << value.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
+}
+
+namespace {
+
+constexpr int kDefaultDaysPerYear = 1;   // 365.25
+
+std::string DaysPerYearHelp() {
+    return "Days per year for years: " + ChoiceNames(DaysPerYearChoices()) + ", or 0-4 (default 365.25)";
+}
+
+// Financial day counts are only defined from 1600 to 3999.
+void CheckFinancialRange(TDateTime date, std::string_view what) {
+    int year = DecodeDate(date).year;
+    if (year < 1600 || year > 3999)
+        throw UsageError(fmt::format("{}: the financial methods need dates from 1600 to 3999", what));
+}
+
+// ---------------------------------------------------------------------------------------------
+
+class IntervalCommand : public Command {
+public:
+    void Register(CLI::App& app) override {
+        sub = app.add_subcommand("interval", "Count the days, weeks and years between two dates");
+        sub->add_option("FROM", from_, "First date (YYYY-MM-DD or the entry format)")->required();
+        sub->add_option("TO", to_, "Last date")->required();
+        sub->add_option("--method", method_,
+                        "Calculation method: " + ChoiceNames(MethodChoices()) + ", or 0-5 (default normal)")
+            ->type_name("M");
+        sub->add_flag("--exclude-first", excludeFirst_, "Do not count the first day");
+        sub->add_flag("--include-last", includeLast_, "Count the last day");
+        sub->add_option("--days-per-year", daysPerYear_, DaysPerYearHelp())->type_name("T");
+        AddRuleOptions(*sub, rules_);
+        sub->add_flag("--json", json_, "Print one JSON object");
+    }
+
+    int Execute(const Context& ctx, std::ostream& out, std::ostream&) override {
+        TDateTime first = ctx.ReadDate(from_, "FROM");
+        TDateTime last = ctx.ReadDate(to_, "TO");
+        int method = method_.empty() ? cmNormal : ReadChoice(method_, MethodChoices(), "method");
+        int type = daysPerYear_.empty() ? kDefaultDaysPerYear
+                                        : ReadChoice(daysPerYear_, DaysPerYearChoices(), "days per year");
+        SkipRules rules = ReadRules(rules_, ctx);
+        if (method != cmNormal) {
+            // The financial methods never skip: refuse rules rather than ignore them.
+            if (!rules.Empty()) throw UsageError("skip rules apply only to the normal method");
+            CheckFinancialRange(first, "FROM");
+            CheckFinancialRange(last, "TO");
+        }
+        auto skip = BuildSkipSet(rules, ctx);
+
+        bool includeFirst = !excludeFirst_;
+        IntervalResult r = IntervalCalc(method, first, last, includeFirst, includeLast_, type, 4,
+                                        skip.get(), rules.invert);
+        IntervalRowTexts texts = IntervalRowText(r, method, ctx.Loc());
+
+        double weeks = double(r.weeks) / 10000;
+        double years = double(r.years) / 10000;
+        if (json_) {
+            Json j;
+            j["first"] = JsonDate(first);
+            j["last"] = JsonDate(last);
+            j["effective_start"] = JsonDate(r.effectiveStart);
+            j["effective_end"] = JsonDate(r.effectiveEnd);
+            j["days"] = r.days;
+            j["weeks"] = weeks;
+            j["years"] = r.years == 0 ? Json(nullptr) : Json(years);
+            j["weeks_e4"] = r.weeks;
+            j["years_e4"] = r.years;
+            j["skipped"] = r.skipped;
+            j["comment"] = texts.comment;
+            j["sentence"] = texts.sentence;
+            WriteJson(out, j);
+            return 0;
+        }
+        const Locale& loc = ctx.Loc();
+        out << fmt::format("Days:       {}\n", r.days);
+        out << fmt::format("Weeks:      {}\n", FormatFloat("####0.#0", weeks, loc));
+        out << fmt::format("Years:      {}\n", r.years == 0 ? "-" : FormatFloat("###0.0000", years, loc));
+        out << fmt::format("First day:  {}\n", ctx.DisplayDate(r.effectiveStart));
+        out << fmt::format("Last day:   {}\n", ctx.DisplayDate(r.effectiveEnd));
+        out << fmt::format("Skipped:    {}\n", r.skipped);
+        out << fmt::format("Comment:    {}\n", texts.comment);
+        out << texts.sentence << '\n';
+        return 0;
+    }
+
+private:
+    std::string from_, to_, method_, daysPerYear_;
+    bool excludeFirst_ = false, includeLast_ = false, json_ = false;
+    RuleOptions rules_;
+};
+
+// ---------------------------------------------------------------------------------------------
+
+// Steps through the plain period as the period arithmetic does (days, then months, then years)
+// and refuses a period whose result leaves the calendar, which would otherwise come back as
+// the empty date.
+void CheckPlainPeriod(TDateTime date, int years, int months, int days, bool subtract) {
+    const std::string_view outside = "the result lies outside the calendar (years 1 to 9999)";
+    int s = subtract ? -1 : 1;
+    long long serial = WholeDays(date) + (long long)s * days;
+    if (serial < kMinDateSerial || serial > kMaxDateSerial) throw Failure(std::string(outside));
+    CivilDate c = DecodeDate(double(serial));
+    long long monthIndex = (long long)c.year * 12 + (c.month - 1) + (long long)s * months;
+    long long year = monthIndex / 12 + (long long)s * years;
+    if (monthIndex < 12 || year < kMinYear || year > kMaxYear) throw Failure(std::string(outside));
+}
+
+class AddCommand : public Command {
+public:
+    void Register(CLI::App& app) override {
+        sub = app.add_subcommand("add", "Add or subtract years, months and days to a date");
+        sub->add_option("DATE", date_, "Start date (YYYY-MM-DD or the entry format)")->required();
+        sub->add_option("--years", years_, "Years to add")->check(WholeNumber())->type_name("N");
+        sub->add_option("--months", months_, "Months to add (-32768 to 32767)")->check(WholeNumber())->type_name("N");
+        sub->add_option("--days", days_, "Days to add")->check(WholeNumber())->type_name("N");
+        sub->add_flag("--subtract", subtract_, "Subtract the period instead");
+        sub->add_option("--days-per-year", daysPerYear_, DaysPerYearHelp())->type_name("T");
+        AddRuleOptions(*sub, rules_);
+        sub->add_flag("--json", json_, "Print one JSON object");
+    }
+
+    int Execute(const Context& ctx, std::ostream& out, std::ostream&) override {
+        TDateTime start = ctx.ReadDate(date_, "DATE");
+        if (months_ < -32768 || months_ > 32767)
+            throw UsageError(fmt::format("--months: {} is outside -32768 to 32767", months_));
+        int type = daysPerYear_.empty() ? kDefaultDaysPerYear
+                                        : ReadChoice(daysPerYear_, DaysPerYearChoices(), "days per year");
+        SkipRules rules = ReadRules(rules_, ctx);
+        auto skip = BuildSkipSet(rules, ctx);
+        CheckPlainPeriod(start, years_, months_, days_, subtract_);
+
+        TDateTime result = AddPeriod(start, years_, months_, days_, subtract_, skip.get(), rules.invert, type);
+        CheckResultDate(result);
+        if (json_) {
+            Json j;
+            // The period was checked to stay in the calendar, so even day 0 is a real date.
+            j["start"] = IsoDate(start);
+            j["result"] = IsoDate(result);
+            WriteJson(out, j);
+        } else {
+            out << ctx.Format(ctx.Cfg().DateDisplayFormat(), result) << '\n';
+        }
+        return 0;
+    }
+
+private:
+    std::string date_, daysPerYear_;
+    int years_ = 0, months_ = 0, days_ = 0;
+    bool subtract_ = false, json_ = false;
+    RuleOptions rules_;
+};
+
+// ---------------------------------------------------------------------------------------------
+
+class SeriesCommand : public Command {
+public:
+    void Register(CLI::App& app) override {
+        sub = app.add_subcommand("series", "List the dates of a recurring series");
+        sub->add_option("--first", first_, "First date of the span, or of the first repeat")
+            ->required()->type_name("DATE");
+        auto* final = sub->add_option("--final", final_, "Last date of the span")->type_name("DATE");
+        auto* repeats = sub->add_option("--repeats", repeats_, "Number of dates from the first date")
+                            ->check(WholeNumber())->type_name("N");
+        final->excludes(repeats);
+        sub->add_option("--frequency", frequency_,
+                        "Step rule: " + ChoiceNames(FrequencyChoices()) + ", or 0-10 (default months)")
+            ->type_name("F");
+        sub->add_option("--units", units_, "Frequency units between two dates (default 1)")
+            ->check(WholeNumber())->type_name("N");
+        sub->add_option("--synch", synch_, "Synchronise the span's dates with this date")->type_name("DATE");
+        sub->add_flag("--always-first", alwaysFirst_, "List the first date even when it is not a series date");
+        sub->add_flag("--always-last", alwaysLast_, "List the final date even when it is not a series date");
+        AddRuleOptions(*sub, rules_);
+        sub->add_flag("--json", json_, "Print one JSON object");
+        finalOption_ = final;
+        repeatsOption_ = repeats;
+    }
+
+    int Execute(const Context& ctx, std::ostream& out, std::ostream&) override {
+        bool span = finalOption_->count() > 0;
+        if (!span && repeatsOption_->count() == 0)
+            throw UsageError("series needs --final DATE or --repeats N");
+        SeriesRequest req;
+        req.Style = span ? 0 : 1;
+        req.FirstDate = ctx.ReadDate(first_, "--first");
+        if (span) {
+            req.FinalDate = ctx.ReadDate(final_, "--final");
+            if (req.FinalDate < req.FirstDate) throw UsageError("--final: the final date is before the first date");
+        } else if (repeats_ < 0) {
+            throw UsageError(fmt::format("--repeats: {} is not a number of dates", repeats_));
+        }
+        req.RepeatCount = repeats_;
+        req.Frequency = static_cast<TFrequency>(
+            frequency_.empty() ? int(fqNMonth) : ReadChoice(frequency_, FrequencyChoices(), "frequency"));
+        req.Units = units_;
+        req.SynchDate = synch_.empty() ? 0 : ctx.ReadDate(synch_, "--synch");
+        req.AlwaysFirst = alwaysFirst_;
+        req.AlwaysLast = alwaysLast_;
+        SkipRules rules = ReadRules(rules_, ctx);
+        auto skip = BuildSkipSet(rules, ctx);
+        req.Skip = skip.get();
+
+        std::vector<TDateTime> dates;
+        try {
+            dates = GenerateSeriesDates(req, kDefaultDaysPerYear);
+        } catch (const std::exception& e) {
+            throw Failure(e.what());
+        }
+        for (TDateTime d : dates) CheckResultDate(d);
+        if (json_) {
+            Json list = Json::array();
+            for (TDateTime d : dates) list.push_back(IsoDate(d));
+            Json j;
+            j["dates"] = std::move(list);
+            WriteJson(out, j);
+        } else {
+            for (TDateTime d : dates) out << ctx.Format(ctx.Cfg().DateDisplayFormat(), d) << '\n';
+        }
+        return 0;
+    }
+
+private:
+    std::string first_, final_, frequency_, synch_;
+    int repeats_ = 0, units_ = 1;
+    bool alwaysFirst_ = false, alwaysLast_ = false, json_ = false;
+    RuleOptions rules_;
+    CLI::Option* finalOption_ = nullptr;
+    CLI::Option* repeatsOption_ = nullptr;
+};
+
+}  // namespace
+
+std::unique_ptr<Command> MakeIntervalCommand() { return std::make_unique<IntervalCommand>(); }
+std::unique_ptr<Command> MakeAddCommand() { return std::make_unique<AddCommand>(); }
+std::unique_ptr<Command> MakeSeriesCommand() { return std::make_unique<SeriesCommand>(); }
+
+}  // namespace clx::cli
