@@ -5,6 +5,7 @@
 #include <fmt/format.h>
 
 #include "cli/context.h"
+#include "engine/skipset.h"
 
 namespace clx::cli {
 
@@ -76,9 +77,9 @@ const std::vector<Choice>& WeekdayChoices() {
 }
 
 const std::vector<Choice>& HolidayChoices() {
-    static const std::vector<Choice> v{{"easter-sunday", 0}, {"good-friday", 1},
-                                       {"easter-monday", 2}, {"christmas", 3},
-                                       {"new-year", 4},      {"boxing-day", 5}};
+    static const std::vector<Choice> v{{"easter-sunday", hdEasterSunday}, {"good-friday", hdGoodFriday},
+                                       {"easter-monday", hdEasterMonday}, {"christmas", hdChristmas},
+                                       {"new-year", hdNewYear},           {"boxing-day", hdBoxingDay}};
     return v;
 }
 

@@ -80,8 +80,8 @@ std::unique_ptr<SkipSet> BuildSkipSet(const SkipRules& rules, const Context& ctx
     auto ref = std::make_shared<SkipFileRef>();
     ref->invert = rules.invert;
     auto set = CreateSkipSet(ref, ctx.Cfg().DateEntryFormat());
-    SetSkipWeekdays(set->header, rules.weekdays);
-    SetSkipHolidays(set->header, rules.holidays);
+    set->header.SetWeekdayBits(rules.weekdays);
+    set->header.SetHolidayBits(rules.holidays);
     for (const DayMonth& dm : rules.recurring) {
         set->recurring.Append();
         set->recurring.FieldByName("Day").SetInteger(dm.day);
