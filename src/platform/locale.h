@@ -1,6 +1,7 @@
 #pragma once
 // Regional settings: one value built once from the process locale and passed in.
 #include <array>
+#include <optional>
 #include <string>
 
 namespace clx {
@@ -46,11 +47,16 @@ struct Locale {
 
     // English defaults with two currency digits (what the C locale gives).
     static Locale Default() { return Locale{}; }
-    // The process locale (LC_ALL / LC_TIME / LANG), read through ICU's CLDR data, with
-    // POSIX localeconv as the fallback for what ICU cannot say. "C" and "POSIX" give Default().
+    // The process locale (the first of LC_ALL, LC_TIME, LANG that is set), as FromName reads it.
+    // "C" and "POSIX" give Default().
     static Locale FromProcess();
-    // A named locale such as "de_DE" or "en_GB".
+    // A named locale such as "de_DE", "en_GB.UTF-8" or "fr-FR", from ICU's data (which does not
+    // need the locale to be generated for the C library); the C library's data when ICU has none;
+    // Default() when neither knows the name. Names of languages and countries are in English.
     static Locale FromName(const std::string& name);
+    // The C library's data for a locale name (nl_langinfo, localeconv); nullopt when the
+    // name is not installed. POSIX has no long date format: one is spelt in the short date's order.
+    static std::optional<Locale> FromPosix(const std::string& name);
 };
 
 }  // namespace clx
