@@ -26,22 +26,23 @@ public:
             throw UsageError(fmt::format("FIRST_YEAR: {} is outside 1753 to 3000", firstYear_));
         if (count_ < 0 || count_ > 500)
             throw UsageError(fmt::format("COUNT: {} is outside 0 to 500", count_));
-        EasterTable table = MakeEasterTable(firstYear_, count_, ctx.Cfg().DateDisplayFormat(), ctx.Loc());
+        std::string text = EasterTableText(firstYear_, count_, ctx.Cfg().DateDisplayFormat(), ctx.Loc());
         if (json_) {
             Json years = Json::array();
-            for (const EasterYear& y : table.years) {
+            for (int y = firstYear_; y < firstYear_ + count_; ++y) {
+                auto astronomic = AstronomicEaster(y, 0);
                 Json row;
-                row["year"] = y.year;
-                row["ecclesiastic"] = JsonDate(y.ecclesiastic);
-                row["astronomic"] = y.astronomic ? JsonDate(*y.astronomic) : Json(nullptr);
+                row["year"] = y;
+                row["ecclesiastic"] = IsoDate(EcclesiasticEaster(y));
+                row["astronomic"] = astronomic ? Json(IsoDate(*astronomic)) : Json(nullptr);
                 years.push_back(std::move(row));
             }
             Json j;
-            j["text"] = table.text;
+            j["text"] = text;
             j["years"] = std::move(years);
             WriteJson(out, j);
         } else {
-            out << table.text;   // exactly the clipboard's text
+            out << text;   // exactly the clipboard's text
         }
         return 0;
     }
@@ -67,13 +68,13 @@ public:
         CivilDate c = DecodeDate(date);
         if (c.year < 1600 || c.year > 3999)
             throw UsageError(fmt::format("DATE: '{}' is outside 1600-01-01 to 3999-12-31", date_));
-        TimeOfDay t;
+        TDateTime time = 0;
         if (!time_.empty()) {
             auto parsed = ParseTime(time_, ctx.Loc());
             if (!parsed) throw UsageError(fmt::format("TIME: '{}' is not a time of day (use HH:MM:SS)", time_));
-            t = DecodeTime(*parsed);
+            time = *parsed;
         }
-        double jd = JulianDateOf(c.year, c.month, c.day, t.hour * 3600 + t.minute * 60 + t.second);
+        double jd = GregorianToJulianDate(date, time);
         if (json_) {
             Json j;
             j["julian_date"] = jd;
@@ -109,9 +110,9 @@ public:
     int Execute(const Context& ctx, std::ostream& out, std::ostream& err) override {
         auto jd = ReadNumber(jd_, ctx.Loc());
         if (!jd || !std::isfinite(*jd)) throw UsageError(fmt::format("JD: '{}' is not a number", jd_));
-        auto g = GregorianOf(*jd);
+        auto g = TryJulianToGregorian(*jd);
         if (!g) {
-            err << "Bad Date!\n";
+            err << kBadDateText << '\n';
             return 1;
         }
         // 30 December 1899 is a real answer here, not the empty date.

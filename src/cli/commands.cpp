@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 
+#include <cmath>
 #include <fmt/format.h>
 
 #include "cli/choices.h"
@@ -76,39 +77,48 @@ public:
         }
         auto skip = BuildSkipSet(rules, ctx);
 
-        bool includeFirst = !excludeFirst_;
-        IntervalResult r = IntervalCalc(method, first, last, includeFirst, includeLast_, type, 4,
-                                        skip.get(), rules.invert);
-        IntervalRowTexts texts = IntervalRowText(r, method, ctx.Loc());
+        IntervalRowInput in;
+        in.dFrom = first;
+        in.dTo = last;
+        in.includeFirst = !excludeFirst_;
+        in.includeLast = includeLast_;
+        in.method = method;
+        in.daysPerYearType = type;
+        in.skip = skip.get();
+        in.invert = rules.invert;
+        IntervalRowValues row = CalcIntervalRow(in, ctx.Loc());
 
-        double weeks = double(r.weeks) / 10000;
-        double years = double(r.years) / 10000;
+        auto optDate = [](const std::optional<TDateTime>& d) { return d ? JsonDate(*d) : Json(nullptr); };
+        auto fixed = [](const std::optional<double>& v) {
+            return v ? Json(static_cast<int64_t>(std::llround(*v * 10000))) : Json(nullptr);
+        };
         if (json_) {
             Json j;
             j["first"] = JsonDate(first);
             j["last"] = JsonDate(last);
-            j["effective_start"] = JsonDate(r.effectiveStart);
-            j["effective_end"] = JsonDate(r.effectiveEnd);
-            j["days"] = r.days;
-            j["weeks"] = weeks;
-            j["years"] = r.years == 0 ? Json(nullptr) : Json(years);
-            j["weeks_e4"] = r.weeks;
-            j["years_e4"] = r.years;
-            j["skipped"] = r.skipped;
-            j["comment"] = texts.comment;
-            j["sentence"] = texts.sentence;
+            j["effective_start"] = optDate(row.dFromI);
+            j["effective_end"] = optDate(row.dToI);
+            j["days"] = row.days ? Json(*row.days) : Json(nullptr);
+            j["weeks"] = row.weeks ? Json(*row.weeks) : Json(nullptr);
+            j["years"] = row.years ? Json(*row.years) : Json(nullptr);
+            j["weeks_e4"] = fixed(row.weeks);
+            j["years_e4"] = row.years ? fixed(row.years) : Json(row.days ? Json(0) : Json(nullptr));
+            j["skipped"] = row.skipped;
+            j["comment"] = row.comments;
+            j["sentence"] = row.commentsPlus;
             WriteJson(out, j);
             return 0;
         }
         const Locale& loc = ctx.Loc();
-        out << fmt::format("Days:       {}\n", r.days);
-        out << fmt::format("Weeks:      {}\n", FormatFloat("####0.#0", weeks, loc));
-        out << fmt::format("Years:      {}\n", r.years == 0 ? "-" : FormatFloat("###0.0000", years, loc));
-        out << fmt::format("First day:  {}\n", ctx.DisplayDate(r.effectiveStart));
-        out << fmt::format("Last day:   {}\n", ctx.DisplayDate(r.effectiveEnd));
-        out << fmt::format("Skipped:    {}\n", r.skipped);
-        out << fmt::format("Comment:    {}\n", texts.comment);
-        out << texts.sentence << '\n';
+        auto dateText = [&](const std::optional<TDateTime>& d) { return d ? ctx.DisplayDate(*d) : "-"; };
+        out << fmt::format("Days:       {}\n", row.days ? std::to_string(*row.days) : "-");
+        out << fmt::format("Weeks:      {}\n", row.weeks ? FormatFloat("####0.#0", *row.weeks, loc) : "-");
+        out << fmt::format("Years:      {}\n", row.years ? FormatFloat("###0.0000", *row.years, loc) : "-");
+        out << fmt::format("First day:  {}\n", dateText(row.dFromI));
+        out << fmt::format("Last day:   {}\n", dateText(row.dToI));
+        out << fmt::format("Skipped:    {}\n", row.skipped);
+        out << fmt::format("Comment:    {}\n", row.comments);
+        out << row.commentsPlus << '\n';
         return 0;
     }
 
@@ -210,30 +220,31 @@ public:
         if (!span && repeatsOption_->count() == 0)
             throw UsageError("series needs --final DATE or --repeats N");
         SeriesRequest req;
-        req.Style = span ? 0 : 1;
-        req.FirstDate = ctx.ReadDate(first_, "--first");
+        req.style = span ? kSeriesSpan : kSeriesRepeats;
+        req.firstDate = ctx.ReadDate(first_, "--first");
         if (span) {
-            req.FinalDate = ctx.ReadDate(final_, "--final");
-            if (req.FinalDate < req.FirstDate) throw UsageError("--final: the final date is before the first date");
+            req.finalDate = ctx.ReadDate(final_, "--final");
+            if (req.finalDate < req.firstDate) throw UsageError("--final: the final date is before the first date");
         } else if (repeats_ < 0) {
             throw UsageError(fmt::format("--repeats: {} is not a number of dates", repeats_));
         }
-        req.RepeatCount = repeats_;
-        req.Frequency = static_cast<TFrequency>(
+        req.repeatCount = repeats_;
+        req.frequency = static_cast<TFrequency>(
             frequency_.empty() ? int(fqNMonth) : ReadChoice(frequency_, FrequencyChoices(), "frequency"));
-        req.Units = units_;
-        req.SynchDate = synch_.empty() ? 0 : ctx.ReadDate(synch_, "--synch");
-        req.AlwaysFirst = alwaysFirst_;
-        req.AlwaysLast = alwaysLast_;
+        req.units = units_;
+        req.synchDate = synch_.empty() ? 0 : ctx.ReadDate(synch_, "--synch");
+        req.alwaysFirst = alwaysFirst_;
+        req.alwaysLast = alwaysLast_;
         SkipRules rules = ReadRules(rules_, ctx);
         auto skip = BuildSkipSet(rules, ctx);
-        req.Skip = skip.get();
+        req.skip = skip.get();
 
         std::vector<TDateTime> dates;
         try {
             dates = GenerateSeriesDates(req, kDefaultDaysPerYear);
-        } catch (const std::exception& e) {
-            throw Failure(e.what());
+        } catch (const SeriesError& e) {
+            throw Failure(e.Detail().empty() ? std::string(e.what())
+                                             : fmt::format("{} ({})", e.what(), e.Detail()));
         }
         for (TDateTime d : dates) CheckResultDate(d);
         if (json_) {

@@ -112,7 +112,8 @@ TEST(ClxInterval, JsonHasTheRowsKeysInOrder) {
     Outcome o = Clx({"interval", "2001-01-01", "2001-01-31", "--include-last", "--json"});
     ASSERT_EQ(o.code, 0) << o.err;
     std::vector<std::string> keys;
-    for (auto& [k, v] : nlohmann::ordered_json::parse(o.out).items()) keys.push_back(k);
+    auto ordered = nlohmann::ordered_json::parse(o.out);
+    for (auto& [k, v] : ordered.items()) keys.push_back(k);
     EXPECT_EQ(keys, (std::vector<std::string>{"first", "last", "effective_start", "effective_end", "days",
                                               "weeks", "years", "weeks_e4", "years_e4", "skipped",
                                               "comment", "sentence"}));
