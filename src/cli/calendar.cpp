@@ -16,8 +16,8 @@ class EasterCommand : public Command {
 public:
     void Register(CLI::App& app) override {
         sub = app.add_subcommand("easter", "List the dates of Easter Sunday for a run of years");
-        sub->add_option("FIRST_YEAR", firstYear_, "First year (1753 to 3000)")->required()->check(WholeNumber());
-        sub->add_option("COUNT", count_, "Number of years (0 to 500, default 1)")->check(WholeNumber());
+        sub->add_option("FIRST_YEAR", firstYear_, "First year (1753 to 3000)")->required()->check(WholeNumber())->type_name("YEAR");
+        sub->add_option("COUNT", count_, "Number of years (0 to 500, default 1)")->check(WholeNumber())->type_name("N");
         sub->add_flag("--json", json_, "Print one JSON object");
     }
 
@@ -58,8 +58,8 @@ class JulianCommand : public Command {
 public:
     void Register(CLI::App& app) override {
         sub = app.add_subcommand("julian", "Convert a Gregorian date and time to the astronomical Julian Date");
-        sub->add_option("DATE", date_, "Date from 1600-01-01 to 3999-12-31")->required();
-        sub->add_option("TIME", time_, "Time of day HH:MM:SS, 24 hours (default 00:00:00)");
+        sub->add_option("DATE", date_, "Date from 1600-01-01 to 3999-12-31")->required()->type_name("DATE");
+        sub->add_option("TIME", time_, "Time of day, 24 hours (default 00:00:00)")->type_name("HH:MM:SS");
         sub->add_flag("--json", json_, "Print one JSON object");
     }
 
@@ -103,7 +103,7 @@ class GregorianCommand : public Command {
 public:
     void Register(CLI::App& app) override {
         sub = app.add_subcommand("gregorian", "Convert an astronomical Julian Date to a Gregorian date and time");
-        sub->add_option("JD", jd_, "Julian Date, e.g. 2451545.25")->required();
+        sub->add_option("JD", jd_, "Julian Date, e.g. 2451545.25")->required()->type_name("NUMBER");
         sub->add_flag("--json", json_, "Print one JSON object");
     }
 

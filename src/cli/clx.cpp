@@ -1,6 +1,7 @@
 #include "cli/clx.h"
 
 #include <CLI/CLI.hpp>
+#include <fmt/format.h>
 
 #include "app/config.h"
 #include "cli/commands.h"
@@ -13,12 +14,14 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
 }
 
 int Run(int argc, char** argv, std::ostream& out, std::ostream& err, const Locale& locale) {
-    CLI::App app{"clx - the Chronolex date calculator, for deadlines in scripts.\n"
-                 "Dates are YYYY-MM-DD or typed in the regional date format.",
+    Context ctx(locale, RunningProgramPath());
+    CLI::App app{fmt::format("clx - the Chronolex date calculator, for deadlines in scripts.\n"
+                             "Dates are YYYY-MM-DD or typed as {}; --json prints one JSON object "
+                             "with ISO dates.",
+                             ctx.Cfg().DateEntryFormat()),
                  "clx"};
     app.require_subcommand(0, 1);
     app.set_version_flag("--version", std::string(Config::ProgramVersion()));
-    app.footer("Run 'clx COMMAND --help' for the options of a command.");
 
     std::vector<std::unique_ptr<Command>> commands;
     commands.push_back(MakeIntervalCommand());
@@ -28,6 +31,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, const Local
     commands.push_back(MakeJulianCommand());
     commands.push_back(MakeGregorianCommand());
     for (auto& c : commands) c->Register(app);
+    app.footer("Run 'clx COMMAND --help' for the options of a command.");   // after: not inherited
 
     try {
         app.parse(argc, argv);
@@ -41,7 +45,10 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, const Local
         out << Config::ProgramVersion() << '\n';
         return 0;
     } catch (const CLI::ParseError& e) {
-        err << "clx: " << e.what() << '\n';
+        std::string where = "clx";
+        for (auto& c : commands)
+            if (c->sub->parsed()) where += " " + c->sub->get_name();
+        err << where << ": " << e.what() << '\n';
         return 2;
     }
 
@@ -54,7 +61,6 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, const Local
     }
 
     try {
-        Context ctx(locale, RunningProgramPath());
         return chosen->Execute(ctx, out, err);
     } catch (const UsageError& e) {
         err << "clx " << chosen->sub->get_name() << ": " << e.what() << '\n';

@@ -50,8 +50,8 @@ class IntervalCommand : public Command {
 public:
     void Register(CLI::App& app) override {
         sub = app.add_subcommand("interval", "Count the days, weeks and years between two dates");
-        sub->add_option("FROM", from_, "First date (YYYY-MM-DD or the entry format)")->required();
-        sub->add_option("TO", to_, "Last date")->required();
+        sub->add_option("FROM", from_, "First date")->required()->type_name("DATE");
+        sub->add_option("TO", to_, "Last date")->required()->type_name("DATE");
         sub->add_option("--method", method_,
                         "Calculation method: " + ChoiceNames(MethodChoices()) + ", or 0-5 (default normal)")
             ->type_name("M");
@@ -144,11 +144,24 @@ void CheckPlainPeriod(TDateTime date, int years, int months, int days, bool subt
     if (monthIndex < 12 || year < kMinYear || year > kMaxYear) throw Failure(std::string(outside));
 }
 
+// The skip extension gives up after a fixed number of passes and returns wherever it got to,
+// for example when the rules skip every day. Such a date is no answer: refuse it.
+void CheckPeriodReached(TDateTime start, TDateTime result, bool subtract, const SkipSet* skip, bool invert,
+                        int type, TDateTime plain) {
+    // The counting flags of the extension: the start is never counted, the result always is.
+    bool includeFirst = subtract, includeLast = !subtract;
+    int32_t target = IntervalCalc(cmNormal, start, plain, includeFirst, includeLast, type, 4, nullptr, invert).days;
+    int32_t counted = IntervalCalc(cmNormal, start, result, includeFirst, includeLast, type, 4, skip, invert).days;
+    if (counted != target)
+        throw Failure(fmt::format("the skip rules leave too few counted days to reach the end of the period "
+                                  "(gave up at {})", IsoDate(result)));
+}
+
 class AddCommand : public Command {
 public:
     void Register(CLI::App& app) override {
         sub = app.add_subcommand("add", "Add or subtract years, months and days to a date");
-        sub->add_option("DATE", date_, "Start date (YYYY-MM-DD or the entry format)")->required();
+        sub->add_option("DATE", date_, "Start date")->required()->type_name("DATE");
         sub->add_option("--years", years_, "Years to add")->check(WholeNumber())->type_name("N");
         sub->add_option("--months", months_, "Months to add (-32768 to 32767)")->check(WholeNumber())->type_name("N");
         sub->add_option("--days", days_, "Days to add")->check(WholeNumber())->type_name("N");
@@ -168,8 +181,21 @@ public:
         auto skip = BuildSkipSet(rules, ctx);
         CheckPlainPeriod(start, years_, months_, days_, subtract_);
 
-        TDateTime result = AddPeriod(start, years_, months_, days_, subtract_, skip.get(), rules.invert, type);
+        int years = years_, months = months_, days = days_;
+        bool subtract = subtract_;
+        TDateTime plain = AddPeriod(start, years, months, days, subtract, nullptr, false, type);
+        // The skip extension moves on in the direction of the subtract flag alone, so a negative
+        // period added would be pushed back towards (and past) its start. Stated as the same
+        // period subtracted, the plain result is unchanged and the extension moves away from it.
+        if (skip && (subtract ? plain > start : plain < start)) {
+            subtract = !subtract;
+            years = -years;
+            months = -months;
+            days = -days;
+        }
+        TDateTime result = AddPeriod(start, years, months, days, subtract, skip.get(), rules.invert, type);
         CheckResultDate(result);
+        if (skip) CheckPeriodReached(start, result, subtract, skip.get(), rules.invert, type, plain);
         if (json_) {
             Json j;
             // The period was checked to stay in the calendar, so even day 0 is a real date.

@@ -179,6 +179,10 @@ TEST(ClxAdd, AddsPeriodsAndMovesPastSkippedDays) {
         {{"2001-03-08", "--days", "3", "--skip-weekdays", "sat,sun"}, "2001-03-13"},
         {{"2001-03-12", "--days", "1", "--subtract", "--skip-weekdays", "sat,sun"}, "2001-03-09"},
         {{"2001-03-12", "--days", "-3"}, "2001-03-09"},
+        // A negative period moves back past skipped days, like the same period subtracted.
+        {{"2001-03-12", "--days", "-3", "--skip-weekdays", "sat,sun"}, "2001-03-07"},
+        {{"2001-03-07", "--days", "-3", "--subtract", "--skip-weekdays", "sat,sun"}, "2001-03-12"},
+        {{"2001-03-12", "--months", "1", "--days", "-40", "--skip-weekdays", "sat,sun"}, "2001-02-22"},
         {{"2001-12-24", "--days", "1", "--skip-holidays", "christmas,boxing-day"}, "2001-12-27"},
         {{"2000-04-20", "--days", "1", "--skip-holidays", "good-friday"}, "2000-04-22"},
         {{"2001-03-09", "--days", "1", "--skip-weekdays", "sat,sun", "--include-date", "2001-03-10"}, "2001-03-10"},
@@ -200,6 +204,18 @@ TEST(ClxAdd, AddsPeriodsAndMovesPastSkippedDays) {
     Outcome o = Clx({"add", "2001-03-09", "--days", "1", "--skip-weekdays", "sat,sun"});
     ASSERT_EQ(o.code, 0) << o.err;
     EXPECT_EQ(o.out, "Mon 03/12/2001\n");
+}
+
+TEST(ClxAdd, RulesThatLeaveNoDayToCountFail) {
+    // Every weekday skipped: the extension gives up, and its date is no answer.
+    Outcome o = Clx({"add", "2001-01-01", "--days", "10", "--skip-weekdays", "sun,mon,tue,wed,thu,fri,sat"});
+    EXPECT_EQ(o.code, 1);
+    EXPECT_NE(o.err.find("too few counted days"), std::string::npos) << o.err;
+    EXPECT_TRUE(o.out.empty()) << o.out;
+    // Inverted, only the Saturdays count: ten of them.
+    o = Clx({"add", "2001-01-01", "--days", "10", "--skip-weekdays", "sat", "--invert", "--json"});
+    ASSERT_EQ(o.code, 0) << o.err;
+    EXPECT_EQ(o.Json()["result"], "2001-03-10");
 }
 
 TEST(ClxAdd, AResultOutsideTheCalendarFails) {
