@@ -63,7 +63,7 @@ public:
         sub->add_flag("--json", json_, "Print one JSON object");
     }
 
-    int Execute(const Context& ctx, std::ostream& out, std::ostream&) override {
+    int Execute(const Context& ctx, std::ostream& out, std::ostream& err) override {
         TDateTime date = ctx.ReadDate(date_, "DATE");
         CivilDate c = DecodeDate(date);
         if (c.year < 1600 || c.year > 3999)
@@ -75,6 +75,7 @@ public:
             time = *parsed;
         }
         double jd = GregorianToJulianDate(date, time);
+        if (NeedsGregorianNote(date)) err << "Note: " << kFactoryBadGregText << '\n';
         if (json_) {
             Json j;
             j["julian_date"] = jd;
@@ -115,6 +116,7 @@ public:
             err << kBadDateText << '\n';
             return 1;
         }
+        if (NeedsGregorianNote(g->date)) err << "Note: " << kFactoryBadGregText << '\n';
         // 30 December 1899 is a real answer here, not the empty date.
         TimeOfDay t = DecodeTime(g->time);
         if (json_) {

@@ -261,6 +261,14 @@ public:
         req.synchDate = synch_.empty() ? 0 : ctx.ReadDate(synch_, "--synch");
         req.alwaysFirst = alwaysFirst_;
         req.alwaysLast = alwaysLast_;
+        // Requests the generator answers with an empty list are refused: an empty answer to them
+        // would read as "no dates fall in the span".
+        bool usesUnits = req.frequency >= fqNDay && req.frequency <= fqCalMonth;
+        if (usesUnits && req.units == 0) throw UsageError("--units: 0 units between dates gives no series");
+        TDateTime synch = req.synchDate > 0 ? req.synchDate : req.firstDate;
+        if (span && req.frequency != fqNone && synch <= EncodeDate(1900, 1, 1))
+            throw UsageError(fmt::format("{}: a span series must start after 1900-01-01",
+                                         req.synchDate > 0 ? "--synch" : "--first"));
         SkipRules rules = ReadRules(rules_, ctx);
         auto skip = BuildSkipSet(rules, ctx);
         req.skip = skip.get();

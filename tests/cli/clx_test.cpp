@@ -313,6 +313,12 @@ TEST(ClxJulian, ConvertsBothWays) {
     }
     Outcome o = Clx({"julian", "2000-01-01"});
     EXPECT_EQ(o.out, "2451544.5\n");
+    EXPECT_TRUE(o.err.empty());
+    // Before 1753 the answer comes with the calendar note on stderr.
+    o = Clx({"julian", "1700-03-01", "--json"});
+    EXPECT_EQ(o.code, 0);
+    EXPECT_DOUBLE_EQ(o.Json()["julian_date"].get<double>(), 2342031.5);
+    EXPECT_NE(o.err.find("1753"), std::string::npos) << o.err;
 
     struct Back {
         std::string jd, date, time;
@@ -372,6 +378,8 @@ TEST(ClxErrors, BadInputGetsOneLineNamingTheProblemAndExitTwo) {
         {{"series", "--first", "2023-01-01", "--final", "2022-05-01"}, "--final"},
         {{"series", "--first", "2023-01-01", "--repeats", "3", "--frequency", "fortnightly"}, "fortnightly"},
         {{"series", "--first", "2023-01-01", "--repeats", "-1"}, "--repeats"},
+        {{"series", "--first", "2023-01-01", "--repeats", "3", "--units", "0"}, "--units"},
+        {{"series", "--first", "1850-01-01", "--final", "1850-12-31"}, "1900-01-01"},
         {{"easter", "1700"}, "FIRST_YEAR"},
         {{"easter", "2024", "501"}, "COUNT"},
         {{"easter", "twenty"}, "FIRST_YEAR"},
