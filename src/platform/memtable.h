@@ -61,8 +61,10 @@ public:
     bool AsBoolean() const;          // false for null
     TDateTime AsDateTime() const;    // 0 for null
 
-    // Setters require edit or insert state (calculated fields: inside the calc event).
-    // Strings longer than the field size are cut to it.
+    // Setters require edit or insert state (calculated fields: inside the calc event; auto-
+    // increment fields never). The value is converted to the field's type or refused with a
+    // TableError naming the field: strings are cut to the field size, BCD is rounded to its
+    // places, dates keep whole days, times the fraction; blank text clears a non-text field.
     void Clear();
     void SetValue(const Value& v);
     void SetString(const std::string& s);
@@ -98,6 +100,9 @@ struct TableHandlers {
     FilterEvent onFilterRecord;
 };
 
+// Name under which the built-in record number can be used as the sort field.
+inline constexpr const char* kRecordNumberField = "RecID";
+
 class MemTable {
 public:
     explicit MemTable(std::string name = {});
@@ -107,7 +112,8 @@ public:
 
     const std::string& Name() const { return name_; }
 
-    // Structure. The built-in record number is not one of the fields.
+    // Structure. The built-in record number is not one of the fields. Fields can be added only
+    // in browse state; existing rows get null in a new field.
     void AddField(FieldDef def);
     void AddField(const std::string& name, FieldType type, int size = 0, FieldKind kind = FieldKind::Data);
     const std::vector<FieldDef>& Fields() const { return defs_; }
@@ -115,27 +121,31 @@ public:
     int FieldIndex(const std::string& name) const;  // case-insensitive; -1 when missing
     Field FieldByName(const std::string& name);     // throws TableError when missing
     Field FieldAt(int index);
-    void CopyStructureFrom(const MemTable& other);  // fields, sort, handlers and filter flag
+    // Fields, sort, handlers and filter flag; the table loses its rows.
+    void CopyStructureFrom(const MemTable& other);
 
     // Rows and navigation over the visible rows (filter applied while Filtered()).
-    int RecordCount() const;
-    int RecNo() const;              // 1-based position of the current row; 0 when empty
-    void SetRecNo(int recNo);
-    bool Bof() const;
-    bool Eof() const;
+    // Moving while a row is edited or inserted posts it first; a refused post stops the move.
+    int RecordCount() const { return static_cast<int>(visible_.size()); }
+    int RecNo() const { return cur_ + 1; }  // 1-based position of the current row; 0 when empty
+    void SetRecNo(int recNo);       // throws TableError outside 1..RecordCount()
+    bool Bof() const { return bof_; }
+    bool Eof() const { return eof_; }
     bool IsEmpty() const { return RecordCount() == 0; }
     void First();
     void Last();
-    void Next();
-    void Prior();
+    void Next();                    // at the last row: sets Eof and stays
+    void Prior();                   // at the first row: sets Bof and stays
     void MoveBy(int n);
 
     // Every row keeps a stable id for its lifetime (never reused within a table).
     uint64_t RecordId() const;      // 0 when there is no current row
     bool GotoRecordId(uint64_t id); // false when the row is gone or hidden by the filter
 
-    // The built-in record number: rows numbered 1, 2, 3 ... in their stored order
-    // (renumbered by RenumberRecords, as after a load).
+    // The built-in record number. A new row takes the next number (already inside the
+    // new-row event) and keeps it; EmptyTable starts the numbering again at 1, so rows
+    // appended by a loader are numbered 1, 2, 3 in reading order. RenumberRecords numbers
+    // all rows 1, 2, 3 ... in their stored order.
     int64_t RecordNumber() const;
     void RenumberRecords();
 
@@ -143,25 +153,40 @@ public:
     TableState State() const { return state_; }
     void Append();                  // new row at the end (insert state)
     void Insert();                  // new row before the current one (insert state)
-    void Edit();
+    void Edit();                    // throws TableError when there is no current row
     void Post();
     void Cancel();
-    void Delete();
+    void Delete();                  // in insert state: Cancel
+    // Bulk operations need browse state and run no events; calculated fields and the filter
+    // are applied to the rows they add.
     void EmptyTable();              // removes every row without delete events
-    // Appends a whole row of data-field values in field order without events (for loaders).
+    // Appends a whole row of values without events (for loaders): one value per data field in
+    // field order, or one per field with the calculated ones ignored. A null auto-increment
+    // value gets the next number.
     void AppendRaw(std::vector<Value> values);
+    // Appends many such rows at once (all or none), sorting once.
+    void AppendRawRows(std::vector<std::vector<Value>> rows);
+    // Replaces all rows by the given ones (all or none): record numbers 1, 2, 3 in the given
+    // order, sorted, first row current.
+    void LoadRows(std::vector<std::vector<Value>> rows);
+    // Appends the visible rows of another table, fields matched by name (missing ones null).
+    void CopyRowsFrom(const MemTable& src);
 
     // Calculated fields and filter.
     bool Filtered() const { return filtered_; }
-    void SetFiltered(bool on);
+    void SetFiltered(bool on);      // moves to the first row
     void Refresh();                 // recomputes calculated fields and the filter; notifies views
 
-    // Sorting by one field; an empty name leaves the stored order.
+    // Sorting by one field (or kRecordNumberField); an empty name leaves the stored order.
+    // Rows stay sorted: a posted or appended row goes where the sort puts it, equal keys keep
+    // their order. Nulls come first (last when descending).
     void SetSortField(const std::string& name, bool descending = false, bool caseInsensitive = false);
     const std::string& SortField() const { return sortField_; }
     bool SortDescending() const { return sortDescending_; }
+    bool SortCaseInsensitive() const { return sortCaseInsensitive_; }
 
-    // Events.
+    // Events. A handler that throws leaves the table as it was before the operation (after-
+    // events run once the change is complete, so the change stands).
     TableHandlers handlers;
 
     // Views.
@@ -171,38 +196,84 @@ public:
     void ReleaseViews();
     bool ViewsFrozen() const { return freeze_ > 0; }
 
-    // Raw access for streams and indexes: data values of a visible row (0-based), in field order.
+    // Raw access for streams, grids and indexes: the values of a visible row (0-based) in field
+    // order; calculated fields hold the values last computed for the row.
     const std::vector<Value>& RowValues(int visibleIndex) const;
-    uint64_t ChangeCount() const { return changes_; }  // grows with every change of rows or order
+    uint64_t RowRecordId(int visibleIndex) const;
+    // Grows with every change of rows, values, order, filter or structure.
+    uint64_t ChangeCount() const { return changes_; }
 
 private:
     friend class Field;
+    friend void SuspendHandlers(MemTable& table);
+    friend void RestoreHandlers(MemTable& table);
     struct Row;
+    struct Scope;
+    using RowPtr = std::unique_ptr<Row>;
+    static constexpr int kNoSort = -1, kSortByRecNo = -2;
+
     std::string name_;
     std::vector<FieldDef> defs_;
-    std::vector<std::unique_ptr<Row>> rows_;  // stored order (sorted when a sort field is set)
-    std::vector<int> visible_;                // indexes into rows_ of the rows that pass the filter
-    int cur_ = -1;                            // index into visible_
+    std::vector<RowPtr> rows_;      // stored order (sorted when a sort field is set)
+    std::vector<int> visible_;      // indexes into rows_ of the rows that pass the filter
+    int cur_ = -1;                  // index into visible_; -1 only when nothing is visible
+    bool bof_ = true, eof_ = true;
     TableState state_ = TableState::Browse;
-    std::unique_ptr<Row> edit_;               // buffer of the row being edited or inserted
-    int insertAt_ = -1;
+    RowPtr edit_;                   // buffer of the row being edited or inserted
+    Row* editOf_ = nullptr;         // the stored row being edited
+    uint64_t insertBefore_ = 0;     // id of the row a new row goes before; 0: by sort or at the end
     bool filtered_ = false;
     std::string sortField_;
+    int sortIndex_ = kNoSort;
     bool sortDescending_ = false, sortCaseInsensitive_ = false;
     std::vector<TableObserver*> observers_;
     int freeze_ = 0;
-    bool pendingNotify_ = false;
+    bool pending_ = false;          // something happened while the views were frozen
+    Row* ctx_ = nullptr;            // the row a calculation or filter handler is looking at
     bool inCalc_ = false;
     uint64_t nextId_ = 1;
+    int64_t lastRecNo_ = 0;
     uint64_t changes_ = 0;
-    // implementation helpers live in the .cpp
-    void Rebuild();
-    void Notify();
+    std::vector<int64_t> autoMax_;  // per field: the highest auto-increment value in use
+    bool autoMaxValid_ = false;
+
+    std::string Err(const std::string& what) const;
+    void CheckField(int index) const;
+    void RequireBrowse(const char* what) const;
+    void PostPending();
+    const Row* CurrentRow() const;
+    const Row* ReadRow() const;
+    const Value& ReadValue(int index) const;
+    void WriteValue(int index, const Value& v);
+    Value Coerce(int index, const Value& v) const;
+    bool HasCalcFields() const;
+    int64_t& AutoMax(size_t index);
+    void NoteAutoInc(const Row& r);
+    void RunCalc(Row& r, const TableEvent& h);
+    bool RunFilter(Row& r, const FilterEvent& h);
+    bool Less(const Row& a, const Row& b) const;
+    void SortRows();
+    size_t SortedPos(const Row& r) const;
+    int VisibleIndexOf(const Row* r) const;
+    void Reindex(const Row* keep, int fallback);
+    void MoveTo(int index, bool bof, bool eof);
+    void BeginInsert(bool append);
+    std::vector<RowPtr> PrepareRows(std::vector<std::vector<Value>>& in, int64_t firstRecNo,
+                                    bool countExisting);
+    void CommitAppended(std::vector<RowPtr> rows);
+    void HandlersReplaced(bool filterChanged);
+    void Changed();
+    void EmitData();
+    void EmitState();
+    void EmitScroll();
+    void EmitRecord(int index);
 };
 
 // Handler suspension on one shared stack of at most 32 levels: Suspend saves and clears every
 // handler of the table (events and the filter), so a suspended table shows all its rows;
-// Restore pops the top level back. A 33rd nested suspension is ignored.
+// Restore puts the table's most recent level back. A suspension beyond 32 levels is ignored, and
+// so is the restore that matches it. A table only ever gets back its own handlers; a restore
+// with nothing saved for the table does nothing.
 void SuspendHandlers(MemTable& table);
 void RestoreHandlers(MemTable& table);
 int SuspensionDepth();
@@ -214,7 +285,7 @@ void ResortKeepingRow(MemTable& table);
 class HandlerSuspension {
 public:
     explicit HandlerSuspension(MemTable& t) : t_(t) { SuspendHandlers(t_); }
-    ~HandlerSuspension() { RestoreHandlers(t_); }
+    ~HandlerSuspension();
     HandlerSuspension(const HandlerSuspension&) = delete;
     HandlerSuspension& operator=(const HandlerSuspension&) = delete;
 private:
