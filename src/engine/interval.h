@@ -51,6 +51,10 @@ IntervalResult IntervalCalcDayByDay(int method, TDateTime first, TDateTime secon
                                     bool includeLast, int daysPerYearType, int yearsDecimals,
                                     const SkipSet* skip, bool invert);
 
+// The days of IntervalCalc (cmNormal, ...) alone: what period arithmetic counts on each pass.
+int32_t IntervalDays(TDateTime first, TDateTime second, bool includeFirst, bool includeLast,
+                     const SkipSet* skip, bool invert);
+
 // Days per year for expressing days as years: type 0 averages the calendar years spanned
 // (365.25 when a date lies on or before day 1000 or after the calendar's end), 1 365.25,
 // 2 366, 3 365, 4 360 (any other type: 365.25).
