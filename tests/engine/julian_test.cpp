@@ -54,7 +54,7 @@ TEST(JulianDate, ToGregorianDateAndTime) {
 }
 
 TEST(JulianDate, OutsideTheRangeIsABadDate) {
-    for (double jd : {2305447.4, 2305447.4999, 3182029.5, 4e6, -1.0, std::nan(""), INFINITY}) {
+    for (double jd : {2305447.4, 2305447.4999, 3182029.5, 4e6, -1.0, std::nan(""), double(INFINITY)}) {
         SCOPED_TRACE(jd);
         EXPECT_FALSE(TryJulianToGregorian(jd));
         try {
