@@ -151,7 +151,7 @@ private:
         const TDateTime anchor = req_.synchDate != 0 ? req_.synchDate : req_.firstDate;
         // Every repeat is taken from the first date; with Units 0 they are all the same day.
         const int64_t count = req_.units == 0 ? 1 : req_.repeatCount;
-        days_.reserve(static_cast<size_t>(count));
+        days_.reserve(static_cast<size_t>(std::min<int64_t>(count, 100000)));
         for (int64_t i = 0; i < count; ++i) {
             const Step s = Move(i * req_.units, req_.firstDate, anchor, skip_);
             if (s.beyond != 0)
