@@ -132,16 +132,7 @@ void CopySkipSet(const SkipSet* source, SkipSet* target) {
         MemTable& to = target->Table(which);
         to.Cancel();
         to.EmptyTable();
-        std::vector<int> map;
-        for (const FieldDef& f : to.Fields())
-            if (f.kind == FieldKind::Data) map.push_back(from.FieldIndex(f.name));
-        for (int r = 0, n = from.RecordCount(); r < n; ++r) {
-            const std::vector<Value>& src = from.RowValues(r);
-            std::vector<Value> row;
-            row.reserve(map.size());
-            for (int k : map) row.push_back(k >= 0 ? src[k] : Value{});
-            to.AppendRaw(std::move(row));
-        }
+        to.CopyRowsFrom(from);
     }
 }
 
