@@ -68,8 +68,13 @@ IntervalRowValues CalcIntervalRow(const IntervalRowInput& in, const Locale& loc)
     IntervalRowValues v;
     if (in.dFrom == 0 || in.dTo == 0 || !IsCalendarDate(in.dFrom) || !IsCalendarDate(in.dTo)) {
         const TDateTime from1600 = EncodeDate(1600, 1, 1);
-        if (IsCalendarDate(in.dFrom) && in.dFrom > from1600) v.dFromI = in.dFrom;
-        if (IsCalendarDate(in.dTo) && in.dTo > from1600) v.dToI = in.dTo;
+        // An empty date stays empty rather than turning into 30 December 1899.
+        auto effective = [&](TDateTime d) -> std::optional<TDateTime> {
+            if (d != 0 && IsCalendarDate(d) && d > from1600) return d;
+            return std::nullopt;
+        };
+        v.dFromI = effective(in.dFrom);
+        v.dToI = effective(in.dTo);
         v.comments = v.commentsPlus = kIncompleteDataText;
         return v;
     }

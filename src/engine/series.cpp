@@ -51,26 +51,27 @@ struct Step {
 
 Step Beyond(int64_t sign) { return Step{0, sign < 0 ? -1 : 1}; }
 
-Step DayStep(TDateTime date, int64_t years, int64_t days, const SkipSet* skip, int daysPerYearType) {
+Step DayStep(PeriodAdder add, TDateTime date, int64_t years, int64_t days, const SkipSet* skip,
+             int daysPerYearType) {
     const CivilDate c = DecodeDate(date);
     if (years != 0 && (c.year + years < kMinYear || c.year + years > kMaxYear)) return Beyond(years);
     if (days != 0) {
         const int64_t target = int64_t{WholeDays(date)} + days;
         if (target < kMinDateSerial || target > kMaxDateSerial) return Beyond(days);
     }
-    const TDateTime r = AddPeriod(date, static_cast<int>(years), 0, static_cast<int>(days), false, skip,
-                                  SkipInvert(skip), daysPerYearType);
+    const TDateTime r = add(date, static_cast<int>(years), 0, static_cast<int>(days), false, skip,
+                            SkipInvert(skip), daysPerYearType);
     if (!std::isfinite(r) || WholeDays(r) > kMaxDateSerial) return Beyond(1);
     if (WholeDays(r) < kMinDateSerial) return Beyond(-1);
     return Step{r, 0};
 }
 
-Step TryStep(TFrequency f, int64_t n, TDateTime date, TDateTime anchor, const SkipSet* skip,
-             int daysPerYearType) {
+Step TryStep(PeriodAdder add, TFrequency f, int64_t n, TDateTime date, TDateTime anchor,
+             const SkipSet* skip, int daysPerYearType) {
     switch (f) {
-        case fqNDay: return DayStep(date, 0, n, skip, daysPerYearType);
-        case fqNWeek: return DayStep(date, 0, 7 * n, skip, daysPerYearType);
-        case fqNYear: return DayStep(date, n, 0, skip, daysPerYearType);
+        case fqNDay:
+        case fqNWeek:
+        case fqNYear:
         case fqNMonth:
         case fqCalMonth:
         case fqQuarter:
@@ -82,6 +83,9 @@ Step TryStep(TFrequency f, int64_t n, TDateTime date, TDateTime anchor, const Sk
     }
     // Every unit is at least a day, and the calendar holds fewer than four million days.
     if (n > 4'000'000 || n < -4'000'000) return Beyond(n);
+    if (f == fqNDay) return DayStep(add, date, 0, n, skip, daysPerYearType);
+    if (f == fqNWeek) return DayStep(add, date, 0, 7 * n, skip, daysPerYearType);
+    if (f == fqNYear) return DayStep(add, date, n, 0, skip, daysPerYearType);
 
     static constexpr int kMonthsPerUnit[kFrequencyCount] = {0, 0, 0, 1, 0, 1, 3, 2, 6, 12, 12};
     const int64_t months = kMonthsPerUnit[f] * n;
@@ -107,10 +111,10 @@ Step TryStep(TFrequency f, int64_t n, TDateTime date, TDateTime anchor, const Sk
 }
 
 // TryStep with every failure turned into the frequency error.
-Step GuardedStep(TFrequency f, int64_t n, TDateTime date, TDateTime anchor, const SkipSet* skip,
-                 int daysPerYearType) {
+Step GuardedStep(PeriodAdder add, TFrequency f, int64_t n, TDateTime date, TDateTime anchor,
+                 const SkipSet* skip, int daysPerYearType) {
     try {
-        return TryStep(f, n, date, anchor, skip, daysPerYearType);
+        return TryStep(add, f, n, date, anchor, skip, daysPerYearType);
     } catch (const SeriesError&) {
         throw;
     } catch (const std::exception& e) {
@@ -122,8 +126,8 @@ Step GuardedStep(TFrequency f, int64_t n, TDateTime date, TDateTime anchor, cons
 
 class Generator {
 public:
-    Generator(const SeriesRequest& req, int daysPerYearType)
-        : req_(req), dpy_(daysPerYearType),
+    Generator(const SeriesRequest& req, int daysPerYearType, PeriodAdder add)
+        : req_(req), dpy_(daysPerYearType), add_(add),
           skip_(IsSkippingFrequency(req.frequency) && IsSkipActive(req.skip) ? req.skip : nullptr) {}
 
     std::vector<TDateTime> Run() {
@@ -138,7 +142,7 @@ public:
 
 private:
     Step Move(int64_t n, TDateTime date, TDateTime anchor, const SkipSet* skip) const {
-        return GuardedStep(req_.frequency, n, date, anchor, skip, dpy_);
+        return GuardedStep(add_, req_.frequency, n, date, anchor, skip, dpy_);
     }
     void Add(TDateTime d) { days_.push_back(WholeDays(d)); }
 
@@ -147,7 +151,7 @@ private:
         const TDateTime anchor = req_.synchDate != 0 ? req_.synchDate : req_.firstDate;
         // Every repeat is taken from the first date; with Units 0 they are all the same day.
         const int64_t count = req_.units == 0 ? 1 : req_.repeatCount;
-        days_.reserve(static_cast<size_t>(count));
+        days_.reserve(static_cast<size_t>(std::min<int64_t>(count, 100000)));
         for (int64_t i = 0; i < count; ++i) {
             const Step s = Move(i * req_.units, req_.firstDate, anchor, skip_);
             if (s.beyond != 0)
@@ -213,6 +217,7 @@ private:
 
     const SeriesRequest& req_;
     int dpy_;
+    PeriodAdder add_;
     const SkipSet* skip_;
     std::vector<int32_t> days_;
 };
@@ -281,7 +286,7 @@ TDateTime EndFinYear(TDateTime date) {
 
 TDateTime QdkAddFrequency(TFrequency f, int n, TDateTime date, TDateTime anchor, const SkipSet* skip,
                           int daysPerYearType) {
-    const Step s = GuardedStep(f, n, date, anchor, skip, daysPerYearType);
+    const Step s = GuardedStep(AddPeriod, f, n, date, anchor, skip, daysPerYearType);
     if (s.beyond != 0) throw SeriesError(kFrequencyTroubleText, "the date lies outside the calendar");
     return s.value;
 }
@@ -295,9 +300,17 @@ SeriesRequest NormaliseSeriesRequest(SeriesRequest req) {
 }
 
 std::vector<TDateTime> GenerateSeriesDates(SeriesRequest req, int daysPerYearType) {
+    return GenerateSeriesDatesWith(req, daysPerYearType, AddPeriod);
+}
+
+std::vector<TDateTime> GenerateSeriesDatesDayByDay(SeriesRequest req, int daysPerYearType) {
+    return GenerateSeriesDatesWith(req, daysPerYearType, AddPeriodDayByDay);
+}
+
+std::vector<TDateTime> GenerateSeriesDatesWith(SeriesRequest req, int daysPerYearType, PeriodAdder add) {
     req = NormaliseSeriesRequest(req);
     Validate(req);
-    return Generator(req, daysPerYearType).Run();
+    return Generator(req, daysPerYearType, add).Run();
 }
 
 }  // namespace clx

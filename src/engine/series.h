@@ -93,5 +93,13 @@ SeriesRequest NormaliseSeriesRequest(SeriesRequest req);
 // included), or a message naming the field when the request holds an impossible date, style
 // or frequency. A span walk simply ends at the calendar's end.
 std::vector<TDateTime> GenerateSeriesDates(SeriesRequest req, int daysPerYearType);
+// The same with every skip-aware step counted day by day (the reference for tests and
+// benchmarks).
+std::vector<TDateTime> GenerateSeriesDatesDayByDay(SeriesRequest req, int daysPerYearType);
+
+// The signature of AddPeriod and AddPeriodDayByDay.
+using PeriodAdder = TDateTime (*)(TDateTime date, int years, int months, int days, bool subtract,
+                                  const SkipSet* skip, bool invert, int daysPerYearType);
+std::vector<TDateTime> GenerateSeriesDatesWith(SeriesRequest req, int daysPerYearType, PeriodAdder add);
 
 }  // namespace clx
