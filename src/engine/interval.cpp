@@ -13,16 +13,37 @@ namespace {
 
 // The whole day of a date, when it is one the counting can work with.
 bool TakeDay(TDateTime d, int32_t& out) {
-    if (!std::isfinite(d)) return false;
-    const double t = std::trunc(d);
-    if (t < -kMaxWorkDay || t > kMaxWorkDay) return false;
-    out = static_cast<int32_t>(t);
+    if (!(d > -kMaxWorkDay - 1.0 && d < kMaxWorkDay + 1.0)) return false;  // NaN too
+    out = static_cast<int32_t>(d);  // truncates toward zero
     return true;
+}
+
+// Civil date of a serial in the calendar (the counting calls this a few times per interval,
+// so it skips DecodeDate's checks).
+CivilDate CivilOfSerial(int32_t serial) {
+    const int z = serial + 693899;  // days since 0000-03-01
+    const int era = (z >= 0 ? z : z - 146096) / 146097;
+    const int doe = z - era * 146097;
+    const int yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const int doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const int mp = (5 * doy + 2) / 153;
+    const int d = doy - (153 * mp + 2) / 5 + 1;
+    const int m = mp < 10 ? mp + 3 : mp - 9;
+    return {yoe + era * 400 + (m <= 2), m, d};
+}
+
+int YearOfSerial(int32_t serial) {
+    const int z = serial + 693899;
+    const int era = (z >= 0 ? z : z - 146096) / 146097;
+    const int doe = z - era * 146097;
+    const int yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const int doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    return yoe + era * 400 + (doy >= 306);  // the year counted from March: January and February belong to the next
 }
 
 std::optional<CivilDate> Civil(int32_t day) {
     if (!IsValidSerial(day)) return std::nullopt;
-    return DecodeDate(day);
+    return CivilOfSerial(day);
 }
 
 // TruncDecimals(days / 7, 1) * 10000 for a count of days >= 0: days / 7 never comes within
@@ -167,12 +188,12 @@ IntervalResult Calc(int method, TDateTime first, TDateTime second, bool includeF
 }  // namespace
 
 int64_t RoundHalfEven(double v) {
-    if (!std::isfinite(v)) return 0;
-    double r = std::floor(v + 0.5);
-    if (r - v == 0.5 && std::fmod(r, 2.0) != 0) r -= 1;  // a tie goes to the even neighbour
-    if (r >= 9.2e18) return INT64_MAX;
-    if (r <= -9.2e18) return INT64_MIN;
-    return static_cast<int64_t>(r);
+    if (!(v > -9.2e18 && v < 9.2e18)) return v > 0 ? INT64_MAX : v < 0 ? INT64_MIN : 0;
+    int64_t i = static_cast<int64_t>(v);           // toward zero
+    const double f = v - static_cast<double>(i);  // exact: |f| < 1
+    if (f > 0.5 || (f == 0.5 && (i & 1))) ++i;     // a tie goes to the even neighbour
+    else if (f < -0.5 || (f == -0.5 && (i & 1))) --i;
+    return i;
 }
 
 int DaysInYear(int year) {
@@ -185,7 +206,8 @@ double DaysPerYear(int type, TDateTime start, TDateTime end) {
         case 0: {
             if (!(start > 1000 && end > 1000 && start < kMaxDateSerial + 1.0 && end < kMaxDateSerial + 1.0))
                 return 365.25;
-            int y1 = DecodeDate(start).year, y2 = DecodeDate(end).year;
+            int y1 = YearOfSerial(static_cast<int32_t>(start));
+            int y2 = YearOfSerial(static_cast<int32_t>(end));
             if (y2 < y1) std::swap(y1, y2);
             const auto leaps = [](int y) { return y / 4 - y / 100 + y / 400; };  // in years 1..y
             const int n = y2 - y1 + 1;

@@ -77,26 +77,8 @@ void SortUnique(std::vector<T>& v) {
 
 }  // namespace
 
-SkipIndex::Stamp SkipIndex::StampOf(const SkipSet& set) {
-    Stamp s;
-    const MemTable* tables[4] = {&set.recurring, &set.single, &set.inclusions, &set.ranges};
-    for (int k = 0; k < 4; ++k) {
-        s.changes[k] = tables[k]->ChangeCount();
-        s.rows[k] = tables[k]->RecordCount();
-    }
-    s.weekdays = set.header.WeekdayBits();
-    s.holidays = set.header.HolidayBits();
-    return s;
-}
-
-void SkipIndex::Sync(const SkipSet& set) {
-    const Stamp s = StampOf(set);
-    if (compiled_ && s == stamp_) return;
-    Compile(set);
-    stamp_ = s;
-}
-
-void SkipIndex::Compile(const SkipSet& set) {
+void SkipIndex::Recompile(const SkipSet& set) {
+    stamp_ = StampOf(set);
     holidays_ = set.header.HolidayBits();
     const int w0 = DayOfWeek(kMinDateSerial);  // weekday of day index 0
     for (int r = 0; r < 7; ++r) {
@@ -150,9 +132,7 @@ void SkipIndex::Compile(const SkipSet& set) {
     compiled_ = true;
 }
 
-void SkipIndex::Ensure(int32_t first, int32_t last) {
-    const int ca = (first - kMinDateSerial) >> kChunkShift;
-    const int cb = (last - kMinDateSerial) >> kChunkShift;
+void SkipIndex::Extend(int ca, int cb) {
     if (lo_ == hi_) {
         lo_ = hi_ = ca;
         chunkRank_[ca] = 0;
@@ -227,7 +207,7 @@ void SkipIndex::BuildChunk(int c) {
     int32_t total = 0;
     for (int k = 0; k < kWordsPerChunk; ++k) {
         wr[k] = uint16_t(total);
-        total += __builtin_popcountll(w[k]);
+        total += PopCount(w[k]);
     }
     chunkTotal_ = total;
 }

@@ -8,11 +8,18 @@
 #include <utility>
 #include <vector>
 
+#include "engine/skipset.h"
 #include "platform/datetime.h"
 
 namespace clx {
 
-class SkipSet;
+// Without a guaranteed popcnt instruction the builtin becomes a library call.
+inline int PopCount(uint64_t x) {
+    x = x - ((x >> 1) & 0x5555555555555555ull);
+    x = (x & 0x3333333333333333ull) + ((x >> 2) & 0x3333333333333333ull);
+    x = (x + (x >> 4)) & 0x0f0f0f0f0f0f0f0full;
+    return static_cast<int>((x * 0x0101010101010101ull) >> 56);
+}
 
 class SkipIndex {
 public:
@@ -23,11 +30,17 @@ public:
     static constexpr int kChunks = (kDays + kChunkDays - 1) / kChunkDays;
 
     // Recompiles the rules when the header's rule bytes or a table changed since the last call.
-    void Sync(const SkipSet& set);
+    void Sync(const SkipSet& set) {
+        if (!compiled_ || !(StampOf(set) == stamp_)) Recompile(set);
+    }
     void Invalidate() { compiled_ = false; }
 
     // Serials must lie in the calendar (IsValidSerial).
-    void Ensure(int32_t first, int32_t last);
+    void Ensure(int32_t first, int32_t last) {
+        const int ca = (first - kMinDateSerial) >> kChunkShift;
+        const int cb = (last - kMinDateSerial) >> kChunkShift;
+        if (ca < lo_ || cb >= hi_) Extend(ca, cb);
+    }
     bool Test(int32_t day) {
         Ensure(day, day);
         const uint32_t i = static_cast<uint32_t>(day - kMinDateSerial);
@@ -43,20 +56,26 @@ public:
     int BuiltChunks() const { return hi_ - lo_; }
 
 private:
+    // The tables' change counts grow with every change of rows, values, order or filter.
     struct Stamp {
         uint64_t changes[4]{};
-        int rows[4]{};
         uint8_t weekdays = 0, holidays = 0;
         friend bool operator==(const Stamp&, const Stamp&) = default;
     };
-    static Stamp StampOf(const SkipSet& set);
-    void Compile(const SkipSet& set);
+    static Stamp StampOf(const SkipSet& set) {
+        return {{set.recurring.ChangeCount(), set.single.ChangeCount(), set.inclusions.ChangeCount(),
+                 set.ranges.ChangeCount()},
+                set.header.WeekdayBits(),
+                set.header.HolidayBits()};
+    }
+    void Recompile(const SkipSet& set);
+    void Extend(int firstChunk, int lastChunk);
     void BuildChunk(int c);
     // Skipped days in the indexed span before day index i (relative to an arbitrary zero).
     int32_t Rank(uint32_t i) const {
         const uint32_t w = i >> 6;
         const uint64_t below = (i & 63) ? bits_[w] & ((uint64_t{1} << (i & 63)) - 1) : 0;
-        return chunkRank_[i >> kChunkShift] + wordRank_[w] + __builtin_popcountll(below);
+        return chunkRank_[i >> kChunkShift] + wordRank_[w] + PopCount(below);
     }
 
     bool compiled_ = false;

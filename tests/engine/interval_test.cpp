@@ -133,6 +133,10 @@ TEST(DaysPerYear, AveragesTheYearsSpanned) {
     EXPECT_DOUBLE_EQ(DaysPerYear(2, 0, 0), 366);
     EXPECT_DOUBLE_EQ(DaysPerYear(3, 0, 0), 365);
     EXPECT_DOUBLE_EQ(DaysPerYear(4, 0, 0), 360);
+    for (int y = 1903; y <= kMaxYear; ++y) {   // the year of both ends, at both ends of each year
+        ASSERT_EQ(DaysPerYear(0, D(y, 1, 1), D(y, 12, 31)), DaysInYear(y)) << y;
+        ASSERT_EQ(DaysPerYear(0, D(y, 2, 28) + 0.5, D(y, 3, 1)), DaysInYear(y)) << y;
+    }
     EXPECT_EQ(DaysInYear(2000), 366);
     EXPECT_EQ(DaysInYear(2100), 365);
 }
