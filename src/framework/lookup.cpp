@@ -117,14 +117,107 @@ std::optional<size_t> NamedLists::Find(std::string_view name) {
     return std::nullopt;
 }
 
+namespace {
+
+struct FixedList {
+    const char* name;
+    std::vector<std::string> texts;
+};
+
+// Every named list but the frequencies, whose texts follow the locale.
+const std::vector<FixedList>& FixedLists() {
+    static const std::vector<FixedList> lists{
+    {"PRINTOR",
+     {"Portrait", "Landscape"}},
+    {"GENDER",
+     {"Male", "Female", "Neutral", "Unknown"}},
+    {"DATEFMT",
+     {"dd/mm/yyyy", "dd/mm/yy", "d/m/yy", "d/m/yyyy", "Various", "Unknown", "Blank", "Approx",
+      "m/yyyy", "ddd, dd/mm/yyyy", "ddd. yyyy", "yyyy", "mmm1-mmm2 yyyy", "yy mmm yyyy",
+      "ddd, dd, mmm yyyy", "ddd, dd mmmm yyyy", "dddd, dd mmmm yyyy"}},
+    {"DUEDATETYPE",
+     {"Normal (Same as Date)", "Days After Date", "Other Date"}},
+    {"COUNTRY",
+     {"Native(Aus)", "Australia", "Uk", "Usa", "Espanol", "Francais", "Italia", "Russia",
+      "Deutchland"}},
+    {"MEDCAT",
+     {"Automatic", "Exempt", "Single", "Married With Children", "Married No Children",
+      "Single Parent"}},
+    {"CPIREFDATE",
+     {"Normal (Quarter that relevant dates fall in)", "Quarter before relevant dates fall in",
+      "Quarter after relevant dates fall in",
+      "Value at start of Calendar year that relevant dates fall in",
+      "Value at end of Calendar year that relevant dates fall in",
+      "Value at end of Calendar year before year that relevant dates fall in",
+      "Value at start of Financial year that relevant dates fall in",
+      "Value at end of Financial year that relevant dates fall in",
+      "Value at end of Financial year before the year that relevant dates fall in"}},
+    {"VALTYPE",
+     {"Dollars", "Per Day", "Per Week", "Per Weekday", "Per Weekend Day", "Per Day of Week",
+      "Per Fortnight", "Per Month", "Per Year", "Percentage", "N/A"}},
+    {"FIELDPRINT",
+     {"Always Print", "Never Print", "Print if Non-Zero", "Skip if Redundant",
+      "Skip Non-Zero & Redundant"}},
+    {"PRORATA",
+     {"Skip any part-period", "Extend End Date", "Pro-Rata any part-period"}},
+    {"ENDADJUST",
+     {"Abandon", "Pro-rata"}},
+    {"YESNO",
+     {"No", "Yes"}},
+    {"TRUEFALSE",
+     {"False", "True"}},
+    {"CPIQTR",
+     {"March", "June", "Year Average", "September", "December"}},
+    {"CPICITY",
+     {"Sydney", "Melbourne", "Brisbane", "Adelaide", "Perth", "Hobart", "Darwin", "Canberra",
+      "Weighted Average"}},
+    {"Y2D",
+     {"Auto", "365.25", "366", "365", "360"}},
+    {"ORIENTATION",
+     {"Portrait", "Landscape", "Default"}},
+    {"RELDATE",
+     {"Manually Input Date", "Manually Input Dates", "Today", "Tomorrow", "Next Week Day",
+      "Yesterday", "Start This Week", "Start Next Week", "End This Week", "End Next Week",
+      "Start This Month", "Start Last Month", "Start Next Month", "End This Month",
+      "End Last Month", "End Next Month"}},
+    {"DRCR",
+     {"Debit", "Credit"}},
+    {"TIERDEF",
+     {"Normal (Fixed Rate)", "Nearest Match", "Nearest Match Back", "Nearest Match Forward",
+      "Daily Average of Tiers", "Daily Average Last n Tiers", "Daily Average Last n Years",
+      "Simple Average of Tiers", "Simple Average Last n Tiers", "Simple Average Last n Years"}},
+    {"INTTYPE",
+     {"No Interest", "Fixed Rate", "Variable Rate"}},
+    {"PROCASE",
+     {"Our Client", "Our Clients", "I/Me/My", "He/Him/His", "She/Her", "They/Them/Their",
+      "We/Us/Our", "You/You/Your", "Company", "Companies", "Partnership", "Partnerships", "Firm",
+      "Firms", "Trust", "Trusts", "Authority etc", "Joint Venture etc", "Consortium etc"}},
+    {"DELTA",
+     {"Normal - Amount does not change", "Amount reaches an end figure by % changes",
+      "Amount reaches an end figure by $ changes", "Amount changes by $x every p period",
+      "Amount changes by x% every p period", "Amount changes with Consumer Price Index",
+      "Amount changes according to an Index rate", "Amount changes after N times",
+      "Amount changes on specified dates"}},
+    {"DATESOURCE",
+     {"Relative eg \"Today\" or \"Tomorrow\"", "One Date eg \"3/3/2003\"",
+      "Multiple Dates eg \"3/3/2003;5/5/2002\"", "On Each Report Date",
+      "Repeated eg \"48 times commencing 3/3/2003\"",
+      "Range eg \"Every fortnight between 5/5/2002 & 6/6/2003\"", "<Internal Use Only>",
+      "<Internal Use Only>"}},
+    };
+    return lists;
+}
+
+}  // namespace
+
 NamedLists::NamedLists(const Locale& loc) : lists_(Names().size()) {
+    for (const auto& list : FixedLists()) lists_[*Find(list.name)] = list.texts;
     lists_[*Find("Frequency")] = FrequencyTexts(loc);
 }
 
 const std::vector<std::string>* NamedLists::Texts(std::string_view name) const {
     const auto k = Find(name);
-    if (!k || !lists_[*k]) return nullptr;
-    return &*lists_[*k];
+    return k ? &lists_[*k] : nullptr;
 }
 
 std::optional<std::vector<LookupItem>> NamedLists::Items(std::string_view name,
@@ -135,6 +228,50 @@ std::optional<std::vector<LookupItem>> NamedLists::Items(std::string_view name,
     for (size_t v = 0; v < texts->size(); ++v)
         if (!excluded.count(static_cast<int>(v))) items.push_back({static_cast<int>(v), (*texts)[v]});
     return items;
+}
+
+bool FillNamedList(const NamedLists& lists, std::string_view name, std::vector<LookupItem>& items,
+                   const std::set<int>& excluded) {
+    auto found = lists.Items(name, excluded);
+    if (!found) return false;
+    items = std::move(*found);
+    return true;
+}
+
+const char* NamedListOf(TLookupType type) {
+    switch (type) {
+    case ltFrequency: return "Frequency";
+    case ltYesNo: return "YESNO";
+    case ltTrueFalse: return "TRUEFALSE";
+    case ltCpiQtr: return "CPIQTR";
+    case ltCpiCity: return "CPICITY";
+    case ltGender: return "GENDER";
+    case ltDateFmt: return "DateFmt";
+    case ltDueDateType: return "DueDateType";
+    case ltCountry: return "Country";
+    case ltMedCat: return "MedCat";
+    case ltCpiRefDate: return "CpiRefDate";
+    case ltValType: return "ValType";
+    case ltFieldPrint: return "FieldPrint";
+    case ltProRata: return "ProRata";
+    case ltDateSource: return "DateSource";
+    case ltEndAdjust: return "EndAdjust";
+    case ltY2D: return "Y2D";
+    case ltPrinterOrientation: return "PRINTOR";
+    case ltOrientation: return "ORIENTATION";
+    case ltRelDate: return "RELDATE";
+    case ltDrCr: return "DRCR";
+    case ltTierDefault: return "TIERDEF";
+    case ltIntType: return "INTTYPE";
+    case ltPronounCase: return "PROCASE";
+    case ltDeltaType: return "DELTA";
+    case ltGeneral:
+    case ltItems:
+    case ltTable:
+    case ltCSV:
+    case ltPrintUnit: break;
+    }
+    return nullptr;
 }
 
 }  // namespace clx
