@@ -28,6 +28,16 @@ const std::vector<std::string>& CalcMethodItems() {
     return items;
 }
 
+IntervalSettings ReadIntervalSettings(const DocumentHeader& h) {
+    const int m = h.Get(hdr::edCalcMethod);
+    return {m <= cm30E360 ? m : cmNormal};
+}
+
+void WriteIntervalSettings(DocumentHeader& h, const IntervalSettings& s) {
+    CheckMethod(s.calcMethod);
+    h.Set(hdr::edCalcMethod, static_cast<uint8_t>(s.calcMethod));
+}
+
 std::string_view IntervalCsvFields() {
     return "DFrom;IncludeFirst;DTo;IncludeLast;Days;Years;Description;CommentsPlus";
 }
@@ -101,9 +111,7 @@ std::set<int> IntervalPagesPassedOver(int calcMethod) {
     return {};
 }
 
-IntervalSheet::IntervalSheet(MemTable& taOne, const SheetContext& ctx, IntervalSettings settings)
-    : table_(taOne), ctx_(ctx) {
-    SetSettings(settings);
+IntervalSheet::IntervalSheet(MemTable& taOne, const SheetContext& ctx) : table_(taOne), ctx_(ctx) {
     table_.handlers.onNewRecord = [this](MemTable& t) { NewSingle(t); };
     table_.handlers.onCalcFields = [this](MemTable& t) { taOneCalcFields(t); };
     table_.handlers.afterPost = [this](MemTable&) { ctx_.MarkModified(); };
@@ -117,9 +125,14 @@ IntervalSheet::~IntervalSheet() {
     table_.handlers.afterDelete = nullptr;
 }
 
+IntervalSettings IntervalSheet::Settings() const {
+    return ctx_.header ? ReadIntervalSettings(*ctx_.header) : settings_;
+}
+
 void IntervalSheet::SetSettings(const IntervalSettings& s) {
     CheckMethod(s.calcMethod);
     settings_ = s;
+    if (ctx_.header) WriteIntervalSettings(*ctx_.header, s);
 }
 
 void IntervalSheet::NewSingle(MemTable& t) {
@@ -144,7 +157,7 @@ void IntervalSheet::taOneCalcFields(MemTable& t) {
     in.dTo = t.FieldByName("DTo").AsDateTime();
     in.includeFirst = t.FieldByName("IncludeFirst").AsBoolean();
     in.includeLast = t.FieldByName("IncludeLast").AsBoolean();
-    in.method = settings_.calcMethod;
+    in.method = Settings().calcMethod;
     in.daysPerYearType = ctx_.daysPerYearType;
     in.skip = ctx_.skip;
     in.invert = ctx_.invert;
@@ -175,8 +188,8 @@ void IntervalSheet::RecalcSingle() {
 
 void IntervalSheet::edCalcMethodClick(int index) {
     CheckMethod(index);
-    const bool changed = index != settings_.calcMethod;
-    settings_.calcMethod = index;
+    const bool changed = index != Settings().calcMethod;
+    SetSettings({index});
     if (table_.State() != TableState::Browse) table_.Post();
     if (changed && !table_.IsEmpty()) {
         table_.FreezeViews();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/interval.h"
+#include "files/docheader.h"
 #include "platform/memtable.h"
 #include "sheets/sheet_context.h"
 
@@ -15,7 +16,7 @@ namespace clx {
 
 inline constexpr const char* kIntervalTableName = "taOne";
 inline constexpr const char* kIntervalSectionLabel = "Single";
-inline constexpr int kIntervalOutputRecord = 0;          // output settings record "interval"
+inline constexpr int kIntervalOutputRecord = soInterval; // output settings record "interval"
 inline constexpr const char* kIntervalOutputName = "interval";
 
 // Notebook pages in order, and the page of the grid.
@@ -40,6 +41,10 @@ struct IntervalSettings {
     friend bool operator==(const IntervalSettings&, const IntervalSettings&) = default;
 };
 
+// The settings at their header offsets; a method outside 0..5 (a damaged record) reads as 0.
+IntervalSettings ReadIntervalSettings(const DocumentHeader& h);
+void WriteIntervalSettings(DocumentHeader& h, const IntervalSettings& s);
+
 // The fields of the output wizard's delimited export, joined by ";".
 std::string_view IntervalCsvFields();
 
@@ -59,15 +64,16 @@ std::set<int> IntervalPagesPassedOver(int calcMethod);
 // handlers on the table and removes them when destroyed.
 class IntervalSheet {
 public:
-    IntervalSheet(MemTable& taOne, const SheetContext& ctx, IntervalSettings settings = {});
+    IntervalSheet(MemTable& taOne, const SheetContext& ctx);
     ~IntervalSheet();
     IntervalSheet(const IntervalSheet&) = delete;
     IntervalSheet& operator=(const IntervalSheet&) = delete;
 
     MemTable& Table() { return table_; }
-    const IntervalSettings& Settings() const { return settings_; }
-    // Settings from a loaded document; the rows are recomputed on the next refresh. Throws
-    // std::invalid_argument for a method outside 0..5.
+    // The settings in use: the header's when the context has one.
+    IntervalSettings Settings() const;
+    // Settings from a loaded document (written into the header when there is one); the rows
+    // are recomputed on the next refresh. Throws std::invalid_argument for a method outside 0..5.
     void SetSettings(const IntervalSettings& s);
 
     // Table events.

@@ -40,7 +40,59 @@ void CancelQuietly(MemTable& t) {
     }
 }
 
+void CheckMiddleDates(int v) {
+    if (v != 0 && v != 1)
+        throw std::invalid_argument("Unknown middle-dates choice " + std::to_string(v) + " (0 FROM, 1 TO)");
+}
+
 }  // namespace
+
+MultipleSettings ReadMultipleSettings(const DocumentHeader& h) {
+    MultipleSettings s;
+    s.countFirst = h.Get(hdr::cbFirstDayMulti);
+    s.countLast = h.Get(hdr::cbLastdayMulti);
+    s.middleDates = h.Get(hdr::cbMiddleDatesAreTo) == 1 ? 1 : 0;
+    s.roundTotals = h.Get(hdr::cbMulRdg);
+    s.shareAmount = h.Get(hdr::cbProRataAMt);
+    s.amount = h.Get(hdr::edProRataAmt);
+    return s;
+}
+
+void WriteMultipleSettings(DocumentHeader& h, const MultipleSettings& s) {
+    CheckMiddleDates(s.middleDates);
+    h.Set(hdr::cbFirstDayMulti, s.countFirst);
+    h.Set(hdr::cbLastdayMulti, s.countLast);
+    h.Set(hdr::cbMiddleDatesAreTo, static_cast<uint8_t>(s.middleDates));
+    h.Set(hdr::cbMulRdg, s.roundTotals);
+    h.Set(hdr::cbProRataAMt, s.shareAmount);
+    h.Set(hdr::edProRataAmt, s.amount);
+}
+
+MultipleResults ReadMultipleResults(const DocumentHeader& h) {
+    MultipleResults r;
+    r.datesText = h.Get(hdr::MulDatesText);
+    r.firstStart = h.Get(hdr::MulFirstStart);
+    r.lastEnd = h.Get(hdr::MulLastEnd);
+    r.totalDays = h.Get(hdr::MulTotalDays);
+    r.totalWeeks = h.Get(hdr::MulTotalWeeks);
+    r.totalYears = h.Get(hdr::MulTotalYears);
+    return r;
+}
+
+void WriteMultipleResults(DocumentHeader& h, const MultipleResults& r) {
+    try {
+        h.Set(hdr::MulDatesText, r.datesText);
+    } catch (const HeaderFieldError&) {
+        // Only stored with the document, never read back by the calculation: a text the
+        // record cannot hold is left empty rather than failing the calculation.
+        h.Set(hdr::MulDatesText, "");
+    }
+    h.Set(hdr::MulFirstStart, r.firstStart);
+    h.Set(hdr::MulLastEnd, r.lastEnd);
+    h.Set(hdr::MulTotalDays, r.totalDays);
+    h.Set(hdr::MulTotalWeeks, r.totalWeeks);
+    h.Set(hdr::MulTotalYears, r.totalYears);
+}
 
 // Any change of the current date row's data marks the document modified.
 class MultipleSheet::EditWatcher : public TableObserver {
@@ -109,10 +161,8 @@ SpanIncludes MultipleSpanIncludes(int k, int dateCount, const MultipleSettings& 
     return {!to, to};
 }
 
-MultipleSheet::MultipleSheet(MemTable& taMin, MemTable& taMul, const SheetContext& ctx,
-                             MultipleSettings settings)
+MultipleSheet::MultipleSheet(MemTable& taMin, MemTable& taMul, const SheetContext& ctx)
     : taMin_(taMin), taMul_(taMul), ctx_(ctx), watcher_(std::make_unique<EditWatcher>(ctx)) {
-    SetSettings(settings);
     auto modified = [this](MemTable&) { ctx_.MarkModified(); };
     taMin_.handlers.afterInsert = modified;
     taMin_.handlers.afterPost = modified;
@@ -132,11 +182,14 @@ MultipleSheet::~MultipleSheet() {
     taMul_.handlers.afterDelete = nullptr;
 }
 
+MultipleSettings MultipleSheet::Settings() const {
+    return ctx_.header ? ReadMultipleSettings(*ctx_.header) : settings_;
+}
+
 void MultipleSheet::SetSettings(const MultipleSettings& s) {
-    if (s.middleDates != 0 && s.middleDates != 1)
-        throw std::invalid_argument("Unknown middle-dates choice " + std::to_string(s.middleDates) +
-                                    " (0 FROM, 1 TO)");
+    CheckMiddleDates(s.middleDates);
     settings_ = s;
+    if (ctx_.header) WriteMultipleSettings(*ctx_.header, s);
 }
 
 void MultipleSheet::AppendMessageRow() {
@@ -173,8 +226,7 @@ void MultipleSheet::AppendSpan(TDateTime start, TDateTime end, int64_t& days, in
     years += r.years;
 }
 
-void MultipleSheet::ShareAmount(int64_t sumDays) {
-    const double amount = settings_.amount;
+void MultipleSheet::ShareAmount(int64_t sumDays, double amount) {
     const int n = taMul_.RecordCount();
     int64_t shared = 0;
     for (int i = 0; i < n; ++i) {
@@ -212,6 +264,7 @@ void MultipleSheet::RecalcDates() {
         CancelQuietly(taMin_);
     }
 
+    const MultipleSettings settings = Settings();
     Frozen frozen(taMul_);
     CancelQuietly(taMul_);
     taMul_.EmptyTable();
@@ -253,7 +306,7 @@ void MultipleSheet::RecalcDates() {
     } else {
         const int n = static_cast<int>(dates.size());
         for (int k = 1; k < n; ++k) {
-            const SpanIncludes inc = MultipleSpanIncludes(k, n, settings_);
+            const SpanIncludes inc = MultipleSpanIncludes(k, n, settings);
             const IntervalResult r = IntervalCalc(cmNormal, dates[k - 1], dates[k], inc.first, inc.last,
                                                   ctx_.daysPerYearType, 4, ctx_.skip, invert);
             if (k == 1) results_.firstStart = r.effectiveStart;
@@ -261,16 +314,16 @@ void MultipleSheet::RecalcDates() {
             if (r.days > 0) AppendSpan(r.effectiveStart, r.effectiveEnd, sumDays, sumWeeks, sumYears);
         }
 
-        if (settings_.shareAmount) {
-            const double a = settings_.amount;
+        if (settings.shareAmount) {
+            const double a = settings.amount;
             amountError = !std::isfinite(a) || std::fabs(a) > kMaxShareAmount;
             if (!amountError && sumDays != 0 && a != 0 && taMul_.RecordCount() >= 2) {
                 amountVisible_ = true;
-                ShareAmount(sumDays);
+                ShareAmount(sumDays, a);
             }
         }
 
-        if (settings_.roundTotals) {
+        if (settings.roundTotals) {
             results_.totalDays = static_cast<int32_t>(std::clamp<int64_t>(sumDays, INT32_MIN, INT32_MAX));
             results_.totalWeeks = sumWeeks;
             results_.totalYears = sumYears;
@@ -288,6 +341,7 @@ void MultipleSheet::RecalcDates() {
         taMul_.First();
     } catch (...) {
     }
+    if (ctx_.header) WriteMultipleResults(*ctx_.header, results_);
 
     dbgMulUpdateFooter();
     ctx_.FitColumns();
@@ -318,13 +372,14 @@ void MultipleSheet::dbgMulUpdateFooter() {
     if (inFooter_) return;
     inFooter_ = true;
     try {
+        if (ctx_.header) results_ = ReadMultipleResults(*ctx_.header);
         MultipleFooter f;
         f.dFrom = ctx_.ReportDate(results_.firstStart);
         f.dTo = ctx_.ReportDate(results_.lastEnd);
         f.days = std::to_string(results_.totalDays);
         f.weeks = DecimalText(static_cast<double>(results_.totalWeeks) / 10000.0, 1, ctx_.locale);
         f.years = DecimalText(static_cast<double>(results_.totalYears) / 10000.0, 4, ctx_.locale);
-        f.amount = DecimalText(settings_.amount, 2, ctx_.locale);
+        f.amount = DecimalText(Settings().amount, 2, ctx_.locale);
         f.comments = kSpanComment;
         footer_ = std::move(f);
     } catch (...) {

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "files/docheader.h"
 #include "platform/memtable.h"
 #include "platform/ui.h"
 #include "sheets/sheet_context.h"
@@ -19,7 +20,7 @@ inline constexpr const char* kMultipleDatesTableName = "taMin";
 inline constexpr const char* kMultipleDatesSectionLabel = "Multi Dates";
 inline constexpr const char* kMultipleTableName = "taMul";
 inline constexpr const char* kMultipleSectionLabel = "Multiple";
-inline constexpr int kMultipleOutputRecord = 5;          // output settings record "multiple"
+inline constexpr int kMultipleOutputRecord = soMultiple; // output settings record "multiple"
 inline constexpr const char* kMultipleOutputName = "multiple";
 
 inline constexpr std::array<const char*, 6> kMultiplePages{"MulIntro", "MulSkip", "Dates",
@@ -81,6 +82,14 @@ struct MultipleFooter {
     friend bool operator==(const MultipleFooter&, const MultipleFooter&) = default;
 };
 
+// The settings and results at their header offsets. A middle-dates byte other than 1 reads as
+// FROM. A dates text the record cannot hold (over 255 characters or outside its code page) is
+// stored empty.
+MultipleSettings ReadMultipleSettings(const DocumentHeader& h);
+void WriteMultipleSettings(DocumentHeader& h, const MultipleSettings& s);
+MultipleResults ReadMultipleResults(const DocumentHeader& h);
+void WriteMultipleResults(DocumentHeader& h, const MultipleResults& r);
+
 // The largest amount the sheet shares (in ten-thousandths it stays an exact integer).
 inline constexpr double kMaxShareAmount = 1e11;
 
@@ -118,7 +127,7 @@ SpanIncludes MultipleSpanIncludes(int k, int dateCount, const MultipleSettings& 
 // removes them when destroyed.
 class MultipleSheet {
 public:
-    MultipleSheet(MemTable& taMin, MemTable& taMul, const SheetContext& ctx, MultipleSettings settings = {});
+    MultipleSheet(MemTable& taMin, MemTable& taMul, const SheetContext& ctx);
     ~MultipleSheet();
     MultipleSheet(const MultipleSheet&) = delete;
     MultipleSheet& operator=(const MultipleSheet&) = delete;
@@ -126,15 +135,18 @@ public:
     MemTable& Dates() { return taMin_; }
     MemTable& Spans() { return taMul_; }
 
-    const MultipleSettings& Settings() const { return settings_; }
-    // Settings from the header (also what the context's controlsToHeader hook calls). Throws
-    // std::invalid_argument for a middle-dates index other than 0 or 1.
+    // The settings in use: the header's when the context has one.
+    MultipleSettings Settings() const;
+    // New settings (written into the header when there is one). Throws std::invalid_argument
+    // for a middle-dates index other than 0 or 1.
     void SetSettings(const MultipleSettings& s);
+    // The results of the last calculation (with a header: as dbgMulUpdateFooter last read them).
     const MultipleResults& Results() const { return results_; }
-    // Results of a loaded document; call dbgMulUpdateFooter afterwards.
+    // Results of a loaded document without a header; call dbgMulUpdateFooter afterwards.
     void SetResults(const MultipleResults& r) { results_ = r; }
 
-    // The calculation: refills taMul, the results, the amounts and the footer. Throws
+    // The calculation: refills taMul, the results (also into the header), the amounts and the
+    // footer. Throws
     // std::invalid_argument, after everything else is done, when the amount to share is not a
     // number or beyond kMaxShareAmount (no amount is shared then).
     void RecalcDates();
@@ -144,6 +156,8 @@ public:
     // "Round Totals" is shown and output is enabled.
     bool nbMulPageChanged(std::string_view page);
 
+    // The footer texts from the results (with a header: from the header's results, so it also
+    // serves a document just loaded).
     void dbgMulUpdateFooter();
     const MultipleFooter& Footer() const { return footer_; }
     bool AmountColumnVisible() const { return amountVisible_; }
@@ -154,7 +168,7 @@ private:
     class EditWatcher;
     void AppendMessageRow();
     void AppendSpan(TDateTime start, TDateTime end, int64_t& days, int64_t& weeks, int64_t& years);
-    void ShareAmount(int64_t sumDays);
+    void ShareAmount(int64_t sumDays, double amount);
 
     MemTable& taMin_;
     MemTable& taMul_;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine/skipset.h"
+#include "files/docheader.h"
 #include "platform/datetime.h"
 #include "platform/format.h"
 #include "platform/locale.h"
@@ -26,6 +27,10 @@ struct SheetContext {
     int daysPerYearType = 1;     // the options' days per year for expressing days as years
     SkipSet* skip = nullptr;     // the calculator skip set, shared by the calculator sheets
     bool invert = false;         // the "Invert" check box of the shared skip panel
+    // The document header. When set, the sheets read their settings from it and write their
+    // results into it (the controls reach it through controlsToHeader); unset, each sheet
+    // keeps its settings itself.
+    DocumentHeader* header = nullptr;
 
     // Main window hooks; an unset hook does nothing.
     std::function<void()> markModified;      // sets the document's modified flag
