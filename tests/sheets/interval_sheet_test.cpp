@@ -166,7 +166,7 @@ TEST_F(IntervalSheetTest, FinancialMethodRecalculatesEveryRowAndPassesOverTheSki
     table.First();
     EXPECT_EQ(F("Days").AsInteger(), 30);
     const std::string s = F("CommentsPlus").AsString();
-    EXPECT_EQ(s.substr(s.size() - 40), " using Financial - Actual/actual method.");
+    EXPECT_TRUE(s.ends_with(" using Financial - Actual/actual method.")) << s;
     table.Next();
     EXPECT_EQ(F("Days").AsInteger(), 1);   // two adjacent excluded days give 1 by a convention
 }
@@ -201,6 +201,24 @@ TEST_F(IntervalSheetTest, DeletingMarksTheDocumentModified) {
     modified = 0;
     table.Delete();
     EXPECT_EQ(modified, 1);
+}
+
+TEST_F(IntervalSheetTest, MethodLivesInTheHeaderWhenThereIsOne) {
+    DocumentHeader header;
+    header.Set(hdr::edCalcMethod, cmActual360);
+    SheetContext hctx = ctx;
+    hctx.header = &header;
+    IntervalSheet bound(table, hctx);
+    EXPECT_EQ(bound.Settings().calcMethod, cmActual360);
+    AddRow(D(2001, 1, 1), D(2001, 1, 31), true, true);
+    const std::string s = F("CommentsPlus").AsString();
+    EXPECT_TRUE(s.ends_with(" using Financial - Actual/360 method.")) << s;
+
+    bound.edCalcMethodClick(cm30E360);
+    EXPECT_EQ(header.Get(hdr::edCalcMethod), cm30E360);
+    header.Set(hdr::edCalcMethod, 9);   // a damaged record
+    EXPECT_EQ(bound.Settings().calcMethod, cmNormal);
+    EXPECT_EQ(ReadIntervalSettings(header).calcMethod, cmNormal);
 }
 
 TEST(IntervalSheetDefinition, TablesColumnsAndExportList) {
