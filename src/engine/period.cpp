@@ -41,8 +41,21 @@ TDateTime Extend(TDateTime date, int years, int months, int days, bool subtract,
                  CountDays countDays) {
     const int64_t s = subtract ? -1 : 1;
     TDateTime r = date + static_cast<double>(s * days);
-    if (months != 0) r = AddMonths(ClampInt(s * months), r);
-    if (years != 0) r = AddYears(static_cast<double>(s * years), r);
+    if (months != 0) {
+        const auto before = CivilOf(r);
+        r = AddMonths(ClampInt(s * months), r);
+        // A month step that leaves the calendar gives the empty date; the year step and the
+        // skip extension must not turn that back into a real (and wrong) date.
+        if (r == 0 && before) {
+            const int64_t target = int64_t{before->year} * 12 + (before->month - 1) + s * months;
+            if (target != int64_t{1899} * 12 + 11) return 0;
+        }
+    }
+    if (years != 0) {
+        const auto before = CivilOf(r);
+        r = AddYears(static_cast<double>(s * years), r);
+        if (r == 0 && (!before || before->year + s * years != 1899)) return 0;
+    }
     if (!IsSkipActive(skip)) return r;
     // Adding counts the days after the start up to the result, subtracting the result up to
     // the day before the start.

@@ -56,6 +56,17 @@ TEST(AddPeriod, PlainCalendarArithmetic) {
     EXPECT_EQ(MathRowEnd(D(2001, 1, 1), 1, 1, 1, nullptr, false, 0), D(2002, 2, 2));
 }
 
+// A step that leaves the calendar gives the empty date, and later steps keep it empty;
+// a step that legitimately lands on 30 December 1899 still goes on.
+TEST(AddPeriod, StepsOutsideTheCalendarStayEmpty) {
+    EXPECT_EQ(AddPeriod(D(9999, 12, 15), -1, 1, 0, false, nullptr, false, 0), 0);
+    EXPECT_EQ(AddPeriod(D(9999, 12, 15), 1, 0, 0, false, nullptr, false, 0), 0);
+    EXPECT_EQ(AddPeriod(D(1, 1, 15), 0, 1, 0, true, nullptr, false, 0), 0);
+    EXPECT_EQ(AddPeriod(D(1899, 11, 30), 1, 1, 0, false, nullptr, false, 0), D(1900, 12, 30));
+    EXPECT_EQ(AddPeriod(D(1898, 12, 30), 1, 0, 0, false, nullptr, false, 0), 0.0);
+    EXPECT_EQ(AddPeriod(D(1898, 12, 30), 2, 0, 0, false, nullptr, false, 0), D(1900, 12, 30));
+}
+
 class WeekendPeriods : public ::testing::Test {
 protected:
     void SetUp() override {
