@@ -42,6 +42,21 @@ std::string WithoutBlanks(std::string_view s) {
     return out;
 }
 
+// Symbol s and number n in the order of the positive or negative currency format.
+std::string Arrange(const MoneyFormat& fmt, bool negative, const std::string& s, const std::string& n) {
+    if (!negative) return (fmt.positiveFormat == 1 || fmt.positiveFormat == 3) ? n + s : s + n;
+    switch (fmt.negativeFormat) {
+        case 1: case 9: return "-" + s + n;
+        case 2: case 12: return s + "-" + n;
+        case 3: case 11: return s + n + "-";
+        case 4: case 15: return "(" + n + s + ")";
+        case 5: case 8: return "-" + n + s;
+        case 6: case 13: return n + "-" + s;
+        case 7: case 10: return n + s + "-";
+        default: return "(" + s + n + ")";
+    }
+}
+
 }  // namespace
 
 MoneyFormat MoneyFormat::FromLocale(const Locale& loc) {
@@ -116,25 +131,22 @@ std::string MoneyText(double value, const MoneyFormat& fmt) {
         n.append(plain.substr(point + 1));
     }
 
-    const std::string& s = fmt.symbol;
-    std::string text;
-    if (!(v < 0)) {
-        text = (fmt.positiveFormat == 1 || fmt.positiveFormat == 3) ? n + s : s + n;
-    } else {
-        switch (fmt.negativeFormat) {
-            case 1: case 9: text = "-" + s + n; break;
-            case 2: case 12: text = s + "-" + n; break;
-            case 3: case 11: text = s + n + "-"; break;
-            case 4: case 15: text = "(" + n + s + ")"; break;
-            case 5: case 8: text = "-" + n + s; break;
-            case 6: case 13: text = n + "-" + s; break;
-            case 7: case 10: text = n + s + "-"; break;
-            default: text = "(" + s + n + ")"; break;
-        }
-    }
-    return WithoutBlanks(text);
+    return WithoutBlanks(Arrange(fmt, v < 0, fmt.symbol, n));
 }
 
 std::string MoneyText(double value, const Locale& loc) { return MoneyText(value, MoneyFormat::FromLocale(loc)); }
+
+std::string CurrencyPicture(const MoneyFormat& fmt) {
+    CheckDigits(fmt.digits, "CurrencyPicture");
+    std::string symbol;
+    for (char c : WithoutBlanks(fmt.symbol))
+        if (c != '"') symbol += c;
+    const std::string s = symbol.empty() ? std::string() : "\"" + symbol + "\"";
+    std::string n = "#,##0";
+    if (fmt.digits > 0) n += "." + std::string(static_cast<size_t>(fmt.digits), '0');
+    return Arrange(fmt, false, s, n) + ";" + Arrange(fmt, true, s, n);
+}
+
+std::string CurrencyPicture(const Locale& loc) { return CurrencyPicture(MoneyFormat::FromLocale(loc)); }
 
 }  // namespace clx

@@ -35,4 +35,9 @@ double RoundMoney(double value, const Locale& loc);
 std::string MoneyText(double value, const MoneyFormat& fmt);
 std::string MoneyText(double value, const Locale& loc);
 
+// A number pattern of platform/format.h that shows an amount as MoneyText writes it, for grid
+// columns and entry fields: a positive and a negative section with the symbol quoted.
+std::string CurrencyPicture(const MoneyFormat& fmt);
+std::string CurrencyPicture(const Locale& loc);
+
 }  // namespace clx

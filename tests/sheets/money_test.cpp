@@ -1,5 +1,7 @@
 #include "sheets/money.h"
 
+#include "platform/format.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -152,6 +154,24 @@ TEST(MoneyFormat, FromLocale) {
     loc.currencyDigits = -1;
     EXPECT_THROW(MoneyFormat::FromLocale(loc), std::invalid_argument);
     EXPECT_THROW(MoneyText(std::nan(""), Dollars()), std::invalid_argument);
+}
+
+TEST(CurrencyPicture, ShowsWhatMoneyTextWrites) {
+    for (int pos = 0; pos < 4; ++pos)
+        for (int neg = 0; neg < 16; ++neg)
+            for (int digits : {0, 2, 3}) {
+                Locale loc;
+                loc.currencySymbol = "kr";
+                loc.currencyFormat = pos;
+                loc.negCurrencyFormat = neg;
+                loc.currencyDigits = digits;
+                loc.decimalSeparator = ',';
+                loc.thousandSeparator = '.';
+                const std::string picture = CurrencyPicture(loc);
+                for (double v : {1234567.125, -1234.5, 0.0, -0.0004, 7.0})
+                    EXPECT_EQ(FormatFloat(picture, v, loc), MoneyText(v, loc))
+                        << picture << " " << v;
+            }
 }
 
 }  // namespace
