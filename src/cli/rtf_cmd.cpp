@@ -117,8 +117,11 @@ public:
         sub = app.add_subcommand("merge", "Replace the merge tokens of an RTF file (a custom text report)");
         sub->add_option("IN", in_, "RTF template")->required()->type_name("IN.rtf");
         sub->add_option("OUT", out_, "Merged RTF file to write")->required()->type_name("OUT.rtf");
-        sub->add_option("--pln", pln_, "Plan token, used as %PlnNAME% (repeatable)")->type_name("NAME=VALUE");
+        sub->add_option("--pln", pln_, "Plan token, used as %PlnNAME% (repeatable)")
+            ->allow_extra_args(false)
+            ->type_name("NAME=VALUE");
         sub->add_option("--alt", alt_, "Merge field, used as %AltNAME% with blanks as _ (repeatable)")
+            ->allow_extra_args(false)
             ->type_name("NAME=VALUE");
     }
 

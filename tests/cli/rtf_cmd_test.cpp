@@ -85,7 +85,7 @@ TEST_F(RtfCommandTest, TextPrintsWhatTheReaderSees) {
 TEST_F(RtfCommandTest, MergeReplacesTokensKeepingTheirFormat) {
     const std::string in = Write("letter.rtf", WriteRtf(Letter()));
     const std::string out = (dir / "merged.rtf").string();
-    const Outcome o = Clx({"merge", in, out, "--pln", "Name=Lease renewal", "--alt", "Client Name=Smith",
+    const Outcome o = Clx({"merge", "--pln", "Name=Lease renewal", in, out, "--alt", "Client Name=Smith",
                            "--pln", "key=a=b"});
     ASSERT_EQ(o.code, 0) << o.err;
     EXPECT_EQ(o.out, "5 replacements written to " + out + "\n");
