@@ -1,15 +1,14 @@
 // Rich text from the command line: the plain text of an RTF file, and the custom text merge.
 #include <fmt/format.h>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <span>
 #include <sstream>
-#include <unistd.h>
 
 #include "cli/commands.h"
+#include "files/fileio.h"
+#include "files/options.h"
 #include "output/tokens.h"
 #include "platform/memtable.h"
 #include "platform/richtext.h"
@@ -42,35 +41,6 @@ RichText ReadRtfFile(const std::string& path, std::string_view what) {
     auto text = TryReadRtf(bytes, &error);
     if (!text) throw UsageError(fmt::format("{}: '{}' is not a readable RTF document: {}", what, path, error));
     return std::move(*text);
-}
-
-// Writes beside the target and renames over it, so a failed write leaves the target as it was.
-void WriteWholeFile(const std::string& path, std::string_view bytes) {
-    namespace fs = std::filesystem;
-    const fs::path target(path);
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    std::string temp = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-    const int fd = mkstemp(temp.data());
-    if (fd < 0) throw Failure(fmt::format("OUT: cannot write '{}': {}", path, std::strerror(errno)));
-    bool ok = true;
-    for (std::size_t done = 0; ok && done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) done += static_cast<std::size_t>(n);
-    }
-    const int err = ok ? 0 : errno;
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (ok) {
-        std::error_code ec;
-        fs::rename(temp, target, ec);
-        if (!ec) return;
-        ::unlink(temp.c_str());
-        throw Failure(fmt::format("OUT: cannot write '{}': {}", path, ec.message()));
-    }
-    ::unlink(temp.c_str());
-    throw Failure(fmt::format("OUT: cannot write '{}': {}", path, std::strerror(err ? err : EIO)));
 }
 
 struct NameValue {
@@ -123,9 +93,12 @@ public:
         sub->add_option("--alt", alt_, "Merge field, used as %AltNAME% with blanks as _ (repeatable)")
             ->allow_extra_args(false)
             ->type_name("NAME=VALUE");
+        sub->add_option("--options", options_, "Options file of the %Wrd...% word tokens "
+                                               "(default: the installation's options.dcz)")
+            ->type_name("FILE");
     }
 
-    int Execute(const Context& ctx, std::ostream& out, std::ostream&) override {
+    int Execute(const Context& ctx, std::ostream& out, std::ostream& err) override {
         const auto plan = ReadPairs(pln_, "--pln");
         const auto fields = ReadPairs(alt_, "--alt");
         const RichText source = ReadRtfFile(in_, "IN");
@@ -141,11 +114,9 @@ public:
         mergeFields.AddField("Value", FieldType::Memo);
         for (const auto& f : fields) mergeFields.AppendRaw({f.name, f.value});
 
-        MemTable words("taWrd");   // no options file here: word tokens resolve to nothing
-        words.AddField("Token", FieldType::String, kTokenNameSize);
-        words.AddField("Value", FieldType::Memo);
-
-        DataTokenEngine engine(words, ctx.Loc());
+        Options options;
+        LoadWords(options, ctx, err);
+        DataTokenEngine engine(options.taWrd, ctx.Loc());
         RichText result(source.DefaultFormat());
         const int n = engine.CustomTextMerge(
             [&](DataTokenEngine& e) {
@@ -153,19 +124,44 @@ public:
                 for (const auto& p : plan) e.SetPlanToken(p.name, p.value);
             },
             &mergeFields, templates, "Body", result);
-        WriteWholeFile(out_, WriteRtf(result));
+        const std::string rtf = WriteRtf(result);
+        try {
+            WriteFileAtomic(out_, std::span(reinterpret_cast<const uint8_t*>(rtf.data()), rtf.size()));
+        } catch (const FileError& e) {
+            throw Failure(fmt::format("OUT: {}", e.what()));
+        }
         out << fmt::format("{} written to {}\n", Plural(n, "replacement", "replacements"), out_);
         return 0;
     }
 
 private:
-    std::string in_, out_;
+    // A named options file must be readable; the installation's may be missing, and then the
+    // word tokens merge to nothing.
+    void LoadWords(Options& options, const Context& ctx, std::ostream& err) const {
+        if (!options_.empty()) {
+            std::error_code ec;
+            if (!std::filesystem::is_regular_file(options_, ec))
+                throw UsageError(fmt::format("--options: '{}' is not an options file that exists", options_));
+            const OptionsLoadReport r = LoadOptions(options, options_, std::filesystem::path());
+            if (!r.Loaded()) throw UsageError(fmt::format("--options: '{}' cannot be read", options_));
+            return;
+        }
+        const ConfigFiles& f = ctx.Cfg().Files();
+        if (!LoadOptions(options, f.options, f.defaultOptions).Loaded())
+            err << "clx merge: note: no options file found; word tokens merge to nothing\n";
+    }
+
+    std::string in_, out_, options_;
     std::vector<std::string> pln_, alt_;
 };
 
 }  // namespace
 
-std::unique_ptr<Command> MakeRtfCommand() { return std::make_unique<RtfCommand>(); }
-std::unique_ptr<Command> MakeMergeCommand() { return std::make_unique<MergeCommand>(); }
+std::vector<std::unique_ptr<Command>> MakeRtfCommands() {
+    std::vector<std::unique_ptr<Command>> commands;
+    commands.push_back(std::make_unique<RtfCommand>());
+    commands.push_back(std::make_unique<MergeCommand>());
+    return commands;
+}
 
 }  // namespace clx::cli

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "cli/clx.h"
+#include "files/options.h"
+#include "platform/memtable.h"
 #include "platform/richtext.h"
 
 namespace clx::cli {
@@ -101,6 +103,27 @@ TEST_F(RtfCommandTest, MergeReplacesTokensKeepingTheirFormat) {
     EXPECT_EQ(ReadRtf(ReadAll(in)).PlainText("\n"), "Dear ,\nre  [] [] key ");
 }
 
+TEST_F(RtfCommandTest, MergeTakesWordTokensFromTheOptionsFile) {
+    Options options;
+    options.taWrd.Append();
+    options.taWrd.FieldByName("Token").SetString("FIRM");
+    options.taWrd.FieldByName("Value").SetString("smith & co");
+    options.taWrd.Post();
+    const std::vector<uint8_t> image = OptionsImage(options);
+    const std::string file = Write("options.dcz", std::string(image.begin(), image.end()));
+
+    const std::string in = Write("in.rtf", WriteRtf(RichText::FromPlainText("%WrdFirm/M% [%WrdOther%]")));
+    const std::string out = (dir / "out.rtf").string();
+    const Outcome o = Clx({"merge", in, out, "--options", file});
+    ASSERT_EQ(o.code, 0) << o.err;
+    EXPECT_EQ(o.err, "");
+    EXPECT_EQ(ReadRtf(ReadAll(out)).PlainText("\n"), "Smith & Co []");
+
+    ExpectOneErrorLine(Clx({"merge", in, out, "--options", (dir / "none.dcz").string()}),
+                       "is not an options file that exists");
+    ExpectOneErrorLine(Clx({"merge", in, out, "--options", in}), "cannot be read");
+}
+
 TEST_F(RtfCommandTest, BadInputIsOneLineAndExitTwo) {
     const std::string rtf = Write("ok.rtf", WriteRtf(Letter()));
     const std::string text = Write("plain.txt", "just text, %PlnName%");
@@ -131,7 +154,7 @@ TEST_F(RtfCommandTest, FailedWriteLeavesNothingBehind) {
     const std::string in = Write("ok.rtf", WriteRtf(Letter()));
     const Outcome o = Clx({"merge", in, (dir / "no such folder" / "out.rtf").string()});
     EXPECT_EQ(o.code, 1);
-    EXPECT_NE(o.err.find("cannot write"), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find("clx merge: OUT: Cannot write the file"), std::string::npos) << o.err;
     int files = 0;
     for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir)) ++files;
     EXPECT_EQ(files, 1);

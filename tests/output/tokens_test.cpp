@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "files/options.h"
 #include "platform/fake_ui.h"
 #include "platform/memtable.h"
 #include "platform/richtext.h"
@@ -361,10 +362,13 @@ TEST(TokenEngineUi, BusyCursorAndPendingEventsEveryTenTokens) {
 // --- sources --------------------------------------------------------------------------------
 
 MemTable& Words(MemTable& w, std::vector<std::pair<std::string, std::string>> rows) {
-    w.AddField("Token", FieldType::String, 64);
-    w.AddField("Menu", FieldType::String, 64);
-    w.AddField("Value", FieldType::Memo);
-    for (auto& [token, value] : rows) w.AppendRaw({token, token, value});
+    SetupWordTable(w);
+    for (auto& [token, value] : rows) {
+        w.Append();
+        w.FieldByName("Token").SetString(token);
+        w.FieldByName("Value").SetString(value);
+        w.Post();
+    }
     return w;
 }
 
@@ -446,7 +450,7 @@ TEST_F(DataEngineTest, WordTextAndWordFormat) {
     EXPECT_EQ(engine.WordText("FIRM"), "smith & co");
     EXPECT_EQ(engine.WordText("firm"), "smith & co");
     EXPECT_NE(engine.WordText("NOHLP"), "");
-    EXPECT_EQ(words.RecNo(), 2);   // the found row is current for the next question
+    EXPECT_EQ(words.RecNo(), 4);   // the found row is current for the next question
     EXPECT_EQ(engine.WordText("MISSING"), "");
     EXPECT_EQ(engine.WordText("Client Name"), "");   // stored "Client Name" is not upper case
     EXPECT_EQ(engine.WordFormat("NOHLP", {"https://example.org/help", "/opt/clx/Help/clx.hlp"}),
