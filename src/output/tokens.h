@@ -205,8 +205,8 @@ int TitleMerge(const RichText& title, RichText& result, TokenProvider* provider,
 
 class DataTokenEngine : public TokenEngine {
 public:
-    // The word table (layout of the options file's "taWrd") stays owned by the caller; the
-    // engine reads its Token and Value fields.
+    // The word table is the options' taWrd (SetupWordTable), owned by the caller, so a
+    // reload of the options is seen at once; the engine reads its Token and Value fields.
     DataTokenEngine(MemTable& wordTable, Locale locale, UiServices* ui = nullptr);
     ~DataTokenEngine() override;
 
