@@ -318,7 +318,8 @@ TEST(TableStream, DatesAndTimesUseDayNumbersAndMilliseconds) {
         {EncodeDate(9999, 12, 31), lateEvening, EncodeDate(2020, 5, 1) + lateEvening},
         {Value{}, Value{}, -1.25},  // 29 December 1899, 06:00
     });
-    ByteReader r(SaveToStream(t));
+    const Bytes image = SaveToStream(t);
+    ByteReader r(image);
     r.Skip(3 + 8 + 4 + (8 + 4) + (8 + 3) + (8 + 6));
     auto fixed = [&](size_t n) {
         EXPECT_EQ(r.ReadU8(), 1);
