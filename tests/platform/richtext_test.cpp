@@ -330,6 +330,7 @@ TEST(RtfReader, Text) {
         {R"({\rtf1 A1\cell B1\cell\row A2\cell B2\cell\row})", "A1\tB1\r\nA2\tB2"},
         {R"({\rtf1 vis{\v hidden}ible})", "visible"},
         {R"({\rtf1 {\upr{ansi}{\*\ud{unicode}}}})", "unicode"},
+        {R"({\rtf1 a{\*\ud b}c{\fonttbl{\*\ud{\f0 Arial;}}}})", "abc"},
         {R"({\rtf1 one\par\sect two\page three})", "one\r\ntwo\r\nthree"},
         {R"({\rtf1 cut short {\b bold)", "cut short bold"},
         {R"({\rtf1 done}trailing junk})", "done"},
