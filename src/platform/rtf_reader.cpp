@@ -522,7 +522,10 @@ void Reader::ControlWord(std::string_view w, bool hasParam, long long param) {
 void Reader::ControlSymbol(char c) {
     switch (c) {
         case '*': starred_ = true; return;
-        case '\\': case '{': case '}': TextByte(static_cast<unsigned char>(c)); FlushBytes(); return;
+        case '\\': case '{': case '}':
+            // Literal characters, whatever the font's code page makes of their byte values.
+            Emit(static_cast<char32_t>(c));
+            return;
         case '~': Emit(0x00A0); return;
         case '_': Emit(0x2011); return;
         case '\t': Emit(U'\t'); return;

@@ -182,11 +182,12 @@ std::string Writer::Write() {
     for (std::size_t i = 0; i < fonts_.size(); ++i) {
         out_ += "{\\f" + std::to_string(i) + "\\fnil\\fcharset" + std::to_string(fonts_[i].charset);
         delimit_ = true;
+        Encoding enc = EncodingOf(fonts_[i].charset);
         for (char32_t c : DecodeUtf8(fonts_[i].name)) {
             if (c == U';') continue;
             // Names are read in the font's own code page, so anything beyond ASCII is Unicode.
-            if (c >= 0x80) Unicode(c);
-            else Char(c, Encoding::Ansi);
+            if (c >= 0x7F) Unicode(c);
+            else Char(c, enc == Encoding::Ansi ? Encoding::SingleByte : enc);
         }
         Symbol(";}");
     }
