@@ -732,6 +732,9 @@ RichText ReadPlainText(std::string_view data, const CharFormat& def) {
             throw RtfError("Not RTF or text: binary byte " + std::to_string(b) + " at offset " + std::to_string(i));
     }
     if (data.starts_with("\xEF\xBB\xBF")) data.remove_prefix(3);
+    if (static_cast<std::size_t>(std::count(data.begin(), data.end(), '\n')) >= kMaxItems ||
+        static_cast<std::size_t>(std::count(data.begin(), data.end(), '\r')) >= kMaxItems)
+        throw RtfError("Text has more than 1000000 lines");
     std::string text;
     if (IsValidUtf8(data)) {
         text.assign(data);

@@ -416,6 +416,8 @@ TEST(RtfReader, PlainTextAndErrors) {
     EXPECT_FALSE(TryReadRtf(std::string("PK\x03\x04\0\0", 6), &error));
     EXPECT_NE(error.find("binary"), std::string::npos) << error;
     EXPECT_THROW(ReadRtf(std::string("\x89PNG\r\n\x1a\n\0", 9)), RtfError);
+    EXPECT_FALSE(TryReadRtf(std::string(1'000'000, '\n'), &error));  // would be a million paragraphs
+    EXPECT_NE(error.find("more than 1000000 lines"), std::string::npos) << error;
 
     std::string deep = "{\\rtf1 ";
     for (int i = 0; i < 998; ++i) deep += '{';
