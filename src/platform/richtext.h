@@ -46,7 +46,7 @@ enum class Alignment { Left, Right, Centre, Justify };
 struct ParaFormat {
     Alignment alignment = Alignment::Left;
     bool bullet = false;
-    int leftIndent = 0;    // twips (1/1440 inch); all four may be negative only where RTF allows
+    int leftIndent = 0;    // twips (1/1440 inch); the two indents may be negative
     int firstIndent = 0;   // first line, relative to the left indent
     int spaceBefore = 0;
     int spaceAfter = 0;
