@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 #include <system_error>
+#include <sys/stat.h>
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
 
@@ -80,23 +81,31 @@ bool NameLess(const fs::path& a, const fs::path& b) {
     return a.filename().string() < b.filename().string();
 }
 
-// A folder as the duplicate test sees it: resolved, compared without regard to case.
-std::string FolderKey(const fs::path& folder) {
-    std::error_code ec;
-    fs::path p = fs::weakly_canonical(folder, ec);
-    if (ec) p = folder.lexically_normal();
-    std::string s = p.string();
-    while (s.size() > 1 && s.back() == '/') s.pop_back();
-    return AsciiLower(std::move(s));
+// Files and folders are told apart by what they are on disk, so that a folder reached through
+// two search folders, a link or another spelling of its name is searched once.
+struct DiskId {
+    dev_t dev;
+    ino_t ino;
+    friend auto operator<=>(const DiskId&, const DiskId&) = default;
+};
+
+std::optional<DiskId> IdOf(const fs::path& p) {
+    struct stat st;
+    if (::stat(p.c_str(), &st) != 0) return std::nullopt;
+    return DiskId{st.st_dev, st.st_ino};
 }
 
 constexpr int kMaxFolderDepth = 64;
 
-void SearchFolder(const fs::path& dir, int depth, std::set<std::string>& seenFolders,
-                  std::set<std::string>& seenFiles, std::vector<std::string>& found) {
+struct Search {
+    std::set<DiskId> folders, files;
+    std::vector<std::string> found;
+};
+
+void SearchFolder(const fs::path& dir, int depth, Search& search) {
     if (depth > kMaxFolderDepth) return;
-    const std::string key = FolderKey(dir);
-    if (!seenFolders.insert(key).second) return;   // reached already through another folder
+    std::optional<DiskId> id = IdOf(dir);
+    if (!id || !search.folders.insert(*id).second) return;
 
     std::vector<fs::path> files, folders;
     std::error_code ec;
@@ -107,7 +116,7 @@ void SearchFolder(const fs::path& dir, int depth, std::set<std::string>& seenFol
         const fs::directory_entry& e = *it;
         std::error_code tec;
         if (e.is_symlink(tec)) {
-            // A linked file is listed; a linked folder is not entered (no loops).
+            // A linked file is listed; a linked folder is not entered.
             if (e.is_regular_file(tec) && IsSkxFile(e.path())) files.push_back(e.path());
             continue;
         }
@@ -119,9 +128,10 @@ void SearchFolder(const fs::path& dir, int depth, std::set<std::string>& seenFol
     std::sort(files.begin(), files.end(), NameLess);
     std::sort(folders.begin(), folders.end(), NameLess);
     for (const fs::path& f : files) {
-        if (seenFiles.insert(key + "/" + f.filename().string()).second) found.push_back(f.string());
+        std::optional<DiskId> fid = IdOf(f);
+        if (fid && search.files.insert(*fid).second) search.found.push_back(f.string());
     }
-    for (const fs::path& d : folders) SearchFolder(d, depth + 1, seenFolders, seenFiles, found);
+    for (const fs::path& d : folders) SearchFolder(d, depth + 1, search);
 }
 
 bool IsExistingFile(const std::string& path) {
@@ -290,9 +300,9 @@ SkipFileSelection SelectSkipFile(std::string_view fileName, SkipSet& set, SkipFi
         sel.error = "The skip-date file cannot be read:|" + sel.report.fileError;
     }
 
+    sel.documentModified = !ref.fileName.empty();
     ResetSkipSet(set);
     ClearSkipRules(set, true);
-    sel.documentModified = !ref.fileName.empty();
     ref.fileName.clear();
     set.active = false;
     sel.outcome = SkipSelectOutcome::Cleared;
@@ -301,16 +311,16 @@ SkipFileSelection SelectSkipFile(std::string_view fileName, SkipSet& set, SkipFi
 }
 
 std::vector<std::string> FindSkipFiles(const std::vector<std::string>& folders) {
-    std::set<std::string> seenFolders, seenFiles;
-    std::vector<std::string> found;
+    Search search;
     for (const std::string& f : folders) {
         if (f.empty()) continue;
         std::error_code ec;
         fs::path dir = fs::path(f).lexically_normal();
+        if (dir.has_relative_path() && !dir.has_filename()) dir = dir.parent_path();   // trailing "/"
         if (!fs::is_directory(dir, ec)) continue;
-        SearchFolder(dir, 0, seenFolders, seenFiles, found);
+        SearchFolder(dir, 0, search);
     }
-    return found;
+    return std::move(search.found);
 }
 
 std::vector<SkipMenuItem> BuildSkipFileMenu(const std::vector<std::string>& folders) {

@@ -147,9 +147,10 @@ struct SkipMenuItem {
 };
 
 // Every file with the extension skx (any case) in the folders and all their subfolders, in
-// the order of the folders, each folder's files sorted by name before its subfolders; a file
-// reached through two folders is listed once (folders compared without regard to case).
-// Symbolic links to folders are not followed; unreadable folders are passed over.
+// the order of the folders, each folder's files sorted by name before its subfolders. A file
+// or folder reached twice (through two search folders, a link or another spelling of its
+// name) is listed or searched once. Links to folders inside the folders are not followed;
+// unreadable folders are passed over.
 std::vector<std::string> FindSkipFiles(const std::vector<std::string>& folders);
 // Built afresh each time the menu pops up.
 std::vector<SkipMenuItem> BuildSkipFileMenu(const std::vector<std::string>& folders);
