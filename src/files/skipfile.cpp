@@ -211,9 +211,11 @@ SkipReadReport ReadSkipSections(SectionStream& stream, SkipSet& set) {
     SkipReadReport report;
     SectionResult r = stream.StreamSection(std::span<uint8_t>(set.header.bytes), kSkipHeaderSection, "Header");
     Note(report, r, stream, "weekdays and holidays");
+    report.results.push_back(r);
     for (const TablePart& p : kTableParts) {
         r = stream.StreamSection(set.Table(p.table), p.id, p.label);
         Note(report, r, stream, p.what);
+        report.results.push_back(r);
     }
     if (!stream.AtEnd()) report.problems.push_back("unexpected data after the last part");
     return report;

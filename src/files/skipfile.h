@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "engine/skipset.h"
+#include "files/sectionstream.h"
 
 namespace clx {
 
-class SectionStream;
 class UiServices;
 
 // Section ids in file order.
@@ -43,6 +43,7 @@ inline constexpr std::string_view kEditWithoutSkipFile =
 
 // What a read of the five sections gave. Parts that did not load keep what they held.
 struct SkipReadReport {
+    std::vector<SectionResult> results; // per part in file order (header first), when read
     std::string fileError;              // the file itself could not be read
     std::vector<std::string> problems;  // one line per part that did not load, and trailing data
     bool Complete() const { return fileError.empty() && problems.empty(); }

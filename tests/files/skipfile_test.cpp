@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <map>
 #include <filesystem>
 #include <fstream>
 #include <unistd.h>
 
+#include "../../fuzz/skipfile_checks.h"
 #include "files/fileio.h"
 #include "files/sectionstream.h"
 #include "files/tablestream.h"
@@ -600,6 +603,47 @@ TEST_F(SkipFileButton, MenuChoicesAndButtonClick) {
     EXPECT_EQ(none->button.caption, "No Skipped Dates");
     EXPECT_FALSE(s->active);
     EXPECT_EQ(ui.Texts(UiCallKind::Error).size(), 1u);
+}
+
+// ---- fuzz inputs ---------------------------------------------------------------------------
+
+const fs::path kFuzzDir = fs::path(__FILE__).parent_path().parent_path().parent_path() / "fuzz";
+
+std::map<std::string, std::vector<uint8_t>> SkipSeeds() {
+    std::map<std::string, std::vector<uint8_t>> seeds;
+    const std::vector<uint8_t> court = SkipFileImage(*CourtSet());
+    seeds["court"] = court;
+    seeds["empty"] = SkipFileImage(*NewSet());
+    seeds["cut"] = std::vector<uint8_t>(court.begin(), court.begin() + court.size() / 2);
+    seeds["other_ids"] = ImageWith(2, [](Bytes& o, std::vector<uint8_t>& p) { o.Section(44, {1, 2, 3}).Section(2, p); });
+    return seeds;
+}
+
+TEST(SkipFileFuzzInputs, SeedsAreTheWritersOutput) {
+    const bool update = std::getenv("CLX_UPDATE_FUZZ_SEEDS") != nullptr;
+    for (const auto& [name, bytes] : SkipSeeds()) {
+        const fs::path p = kFuzzDir / "corpus" / "skipfile_fuzz" / name;
+        if (update) {
+            fs::create_directories(p.parent_path());
+            WriteFileAtomic(p, bytes);
+        }
+        ASSERT_TRUE(fs::exists(p)) << p << " is missing (CLX_UPDATE_FUZZ_SEEDS=1 writes it)";
+        EXPECT_EQ(ReadFileBytes(p), bytes) << p << " differs from what the writer produces now";
+    }
+}
+
+TEST(SkipFileFuzzInputs, EveryKeptInputPassesTheChecks) {
+    int n = 0;
+    for (const char* kind : {"corpus", "regressions"}) {
+        const fs::path dir = kFuzzDir / kind / "skipfile_fuzz";
+        if (!fs::is_directory(dir)) continue;
+        for (const auto& e : fs::directory_iterator(dir)) {
+            if (!e.is_regular_file() || e.path().filename() == ".gitkeep") continue;
+            EXPECT_NO_THROW(fuzz::CheckSkipFile(ReadFileBytes(e.path()))) << e.path();
+            ++n;
+        }
+    }
+    EXPECT_GE(n, 4);
 }
 
 }  // namespace
