@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
@@ -192,6 +193,37 @@ TEST_F(SkipCmd, NewFromAFileAddsRulesAndForceReplaces) {
     j = Clx({"skip", "show", more, "--json"}).Json();
     EXPECT_EQ(j, ordered_json::parse(
                      R"({"weekdays":[],"holidays":[],"recurring":[],"single":[],"ranges":[],"inclusions":[]})"));
+}
+
+// The factory files show exactly the rules of their readable sources.
+TEST(SkipCmdFactory, FilesShowTheirSources) {
+    const fs::path sources = fs::path(__FILE__).parent_path().parent_path().parent_path() / "resources" / "skip";
+    int n = 0;
+    for (const auto& e : fs::directory_iterator(sources)) {
+        if (e.path().extension() != ".json") continue;
+        ++n;
+        SCOPED_TRACE(e.path().filename().string());
+        std::ifstream in(e.path());
+        ordered_json src = ordered_json::parse(in);
+        ordered_json expected;
+        for (const char* key : {"weekdays", "holidays", "recurring", "single", "ranges", "inclusions"}) {
+            ordered_json list = src.contains(key) ? src[key] : ordered_json::array();
+            for (auto& row : list) {
+                if (!row.is_object()) continue;
+                if (!row.contains("description")) row["description"] = "";
+                if (!row.contains("use")) row["use"] = true;
+            }
+            expected[key] = list;
+        }
+        const fs::path skx = fs::path(CLX_BUILD_ROOT) / "Data" / (e.path().stem().string() + ".skx");
+        Outcome o = Clx({"skip", "show", skx.string(), "--json"});
+        ASSERT_EQ(o.code, 0) << o.err;
+        // Keys of each row in the order of the output.
+        EXPECT_EQ(o.Json().dump(), ordered_json(expected).dump()) << "(rows of a source keep their keys in "
+                                                                    "the order day, month / date / from, to, "
+                                                                    "then description, use)";
+    }
+    EXPECT_GE(n, 4);
 }
 
 TEST(SkipCmdHelp, SkipNeedsShowOrNew) {

@@ -605,6 +605,61 @@ TEST_F(SkipFileButton, MenuChoicesAndButtonClick) {
     EXPECT_EQ(ui.Texts(UiCallKind::Error).size(), 1u);
 }
 
+// ---- factory files -------------------------------------------------------------------------
+
+TEST(SkipFactoryFiles, LoadWholeAndSkipTheirDays) {
+    struct Check {
+        int y, m, d;
+        bool skipped;
+    };
+    const std::vector<std::pair<std::string, std::vector<Check>>> files = {
+        {"Weekends.skx",
+         {{2027, 3, 13, true}, {2027, 3, 14, true}, {2027, 3, 15, false}, {2027, 3, 26, false}, {2027, 12, 27, false}}},
+        {"Weekends and Christian holidays.skx",
+         {{2027, 3, 26, true},     // Good Friday
+          {2027, 3, 29, true},     // Easter Monday
+          {2027, 3, 25, false},
+          {2028, 12, 25, true},
+          {2028, 12, 26, true},
+          {2027, 1, 1, true},
+          {2027, 12, 24, false},
+          {2027, 3, 20, true}}},
+        {"Christian holidays.skx",
+         {{2027, 3, 28, true},     // Easter Sunday
+          {2027, 3, 27, false},    // Saturdays count
+          {2027, 3, 26, true},
+          {2027, 3, 29, true},
+          {2028, 1, 1, true},
+          {2027, 3, 14, false}}},
+        {"Sample court closures.skx",
+         {{2027, 3, 13, false},    // Saturday sitting
+          {2027, 3, 20, true},
+          {2027, 3, 26, true},
+          {2027, 8, 10, true},     // summer closure
+          {2027, 8, 30, false},
+          {2028, 5, 1, true},      // May Day, every year
+          {2029, 5, 1, true},
+          {2027, 6, 18, true},
+          {2027, 12, 31, true},
+          {2028, 1, 4, false},     // vacation sitting inside the vacation
+          {2028, 1, 5, true},
+          {2028, 1, 10, false},
+          {2027, 3, 22, false}}},
+    };
+    const fs::path data = fs::path(CLX_BUILD_ROOT) / "Data";
+    for (const auto& [name, checks] : files) {
+        SCOPED_TRACE(name);
+        auto s = NewSet();
+        SkipReadReport r;
+        ASSERT_TRUE(LoadSkipFile((data / name).string(), s.get(), nullptr, &r));
+        EXPECT_TRUE(r.Complete()) << r.Summary();
+        for (const Check& c : checks)
+            EXPECT_EQ(IsSkipDate(s.get(), Day(c.y, c.m, c.d)), c.skipped) << c.y << "-" << c.m << "-" << c.d;
+        // Written again, the file comes out byte for byte.
+        EXPECT_EQ(SkipFileImage(*s), ReadFileBytes(data / name));
+    }
+}
+
 // ---- fuzz inputs ---------------------------------------------------------------------------
 
 const fs::path kFuzzDir = fs::path(__FILE__).parent_path().parent_path().parent_path() / "fuzz";
