@@ -8,6 +8,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "app/config.h"
 #include "cli/clx.h"
 #include "files/fileio.h"
 #include "files/skipfile.h"
@@ -224,6 +225,32 @@ TEST(SkipCmdFactory, FilesShowTheirSources) {
                                                                     "then description, use)";
     }
     EXPECT_GE(n, 4);
+}
+
+// The skip-file choice through the program's own configuration: macro names and data folders.
+TEST_F(SkipCmd, ChoosingThroughTheConfiguration) {
+    Config cfg((dir_ / "Bin" / "chronolex").string(), Locale::Default());
+    SkipFileConfigOf<Config> folders(cfg);
+    fs::create_directories(cfg.DataFolder());
+    fs::create_directories(Path("Elsewhere"));
+    auto set = CreateSkipSet(std::make_shared<SkipFileRef>(), cfg.DateEntryFormat());
+    SaveSkipFile(fs::path(cfg.DataFolder()) / "Court.skx", *set);
+    SaveSkipFile(Path("Elsewhere/State.skx"), *set);
+
+    SkipFileSelection a = SelectSkipFile((fs::path(cfg.DataFolder()) / "Court.skx").string(), *set, folders);
+    EXPECT_EQ(a.outcome, SkipSelectOutcome::Selected);
+    EXPECT_FALSE(a.optionsChanged);
+    EXPECT_EQ(set->ref->fileName.substr(0, 5), "<DAT>");
+    EXPECT_EQ(cfg.ExpandPathMacros(set->ref->fileName), (fs::path(cfg.DataFolder()) / "Court.skx").string());
+
+    SkipFileSelection b = SelectSkipFile(Path("Elsewhere/State.skx"), *set, folders);
+    EXPECT_TRUE(b.optionsChanged);
+    EXPECT_TRUE(b.documentModified);
+    const auto menu = BuildSkipFileMenu(folders.DataFolderSearchList());
+    std::vector<std::string> files;
+    for (const auto& m : menu)
+        if (!m.hint.empty()) files.push_back(m.caption);
+    EXPECT_EQ(files, (std::vector<std::string>{"Court", "State"}));
 }
 
 TEST(SkipCmdHelp, SkipNeedsShowOrNew) {
