@@ -671,6 +671,18 @@ std::map<std::string, std::vector<uint8_t>> SkipSeeds() {
     seeds["empty"] = SkipFileImage(*NewSet());
     seeds["cut"] = std::vector<uint8_t>(court.begin(), court.begin() + court.size() / 2);
     seeds["other_ids"] = ImageWith(2, [](Bytes& o, std::vector<uint8_t>& p) { o.Section(44, {1, 2, 3}).Section(2, p); });
+    // Values at the edges: days and months no calendar has, the first and last days of the
+    // calendar, a range over all of it, and a row of nulls.
+    auto edge = NewSet();
+    edge->header.bytes.fill(0xFF);
+    edge->recurring.LoadRows({{int64_t{2147483647}, int64_t{-1}, std::string("huge"), true},
+                              {int64_t{0}, int64_t{13}, Value{}, true},
+                              {Value{}, Value{}, Value{}, Value{}}});
+    edge->single.LoadRows({{D(1, 1, 1), std::string("first"), true}, {Value{}, Value{}, true}});
+    edge->ranges.LoadRows({{D(1, 1, 1), D(9999, 12, 31), std::string("everything"), true},
+                           {D(9999, 12, 31), D(1, 1, 1), std::string("backwards"), true}});
+    edge->inclusions.LoadRows({{D(9999, 12, 31), std::string("last"), true}, {D(2027, 3, 1), Value{}, Value{}}});
+    seeds["edges"] = SkipFileImage(*edge);
     return seeds;
 }
 
@@ -698,7 +710,7 @@ TEST(SkipFileFuzzInputs, EveryKeptInputPassesTheChecks) {
             ++n;
         }
     }
-    EXPECT_GE(n, 4);
+    EXPECT_GE(n, 5);
 }
 
 }  // namespace
