@@ -24,6 +24,7 @@ struct Kind {
 const Kind kKinds[] = {
     {"options", "SOURCE.json OUTPUT.dcz...", RunOptions},
     {"links", "SOURCE.json OUTPUT.dat", RunLinks},
+    {"skipfiles", "SOURCE.json... OUTPUT.skx...", RunSkipFiles},
 };
 
 int Usage(std::ostream& err) {
