@@ -80,7 +80,9 @@ void ReplaceFile(const fs::path& shownName, const fs::path& path,
     struct stat st {};
     const bool exists = ::stat(target.c_str(), &st) == 0;
     if (exists && !S_ISREG(st.st_mode)) throw fail("it is not a regular file");
-    if (exists && ::access(target.c_str(), W_OK) != 0) throw fail("the file is read-only");
+    // Without any write permission bit the file is read-only, also for a user who may write anyway.
+    if (exists && ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(target.c_str(), W_OK) != 0))
+        throw fail("the file is read-only");
 
     fs::path tmp;
     int fd = -1;
