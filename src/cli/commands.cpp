@@ -4,6 +4,7 @@
 #include <fmt/format.h>
 
 #include "cli/choices.h"
+#include "cli/options_cmd.h"
 #include "cli/rules.h"
 #include "engine/interval.h"
 #include "engine/intervalrow.h"
@@ -31,12 +32,6 @@ void WriteJson(std::ostream& out, const Json& value) {
 
 namespace {
 
-constexpr int kDefaultDaysPerYear = 1;   // 365.25
-
-std::string DaysPerYearHelp() {
-    return "Days per year for years: " + ChoiceNames(DaysPerYearChoices()) + ", or 0-4 (default 365.25)";
-}
-
 // Financial day counts are only defined from 1600 to 3999.
 void CheckFinancialRange(TDateTime date, std::string_view what) {
     int year = DecodeDate(date).year;
@@ -57,17 +52,16 @@ public:
             ->type_name("M");
         sub->add_flag("--exclude-first", excludeFirst_, "Do not count the first day");
         sub->add_flag("--include-last", includeLast_, "Count the last day");
-        sub->add_option("--days-per-year", daysPerYear_, DaysPerYearHelp())->type_name("T");
+        AddDaysPerYearOption(*sub, daysPerYear_);
         AddRuleOptions(*sub, rules_);
         sub->add_flag("--json", json_, "Print one JSON object");
     }
 
-    int Execute(const Context& ctx, std::ostream& out, std::ostream&) override {
+    int Execute(const Context& ctx, std::ostream& out, std::ostream& err) override {
         TDateTime first = ctx.ReadDate(from_, "FROM");
         TDateTime last = ctx.ReadDate(to_, "TO");
         int method = method_.empty() ? cmNormal : ReadChoice(method_, MethodChoices(), "method");
-        int type = daysPerYear_.empty() ? kDefaultDaysPerYear
-                                        : ReadChoice(daysPerYear_, DaysPerYearChoices(), "days per year");
+        int type = ResolveDaysPerYear(daysPerYear_, ctx, err);
         SkipRules rules = ReadRules(rules_, ctx);
         if (method != cmNormal) {
             // The financial methods never skip: refuse rules rather than ignore them.
@@ -123,7 +117,8 @@ public:
     }
 
 private:
-    std::string from_, to_, method_, daysPerYear_;
+    std::string from_, to_, method_;
+    DaysPerYearOption daysPerYear_;
     bool excludeFirst_ = false, includeLast_ = false, json_ = false;
     RuleOptions rules_;
 };
@@ -166,17 +161,16 @@ public:
         sub->add_option("--months", months_, "Months to add (-32768 to 32767)")->check(WholeNumber())->type_name("N");
         sub->add_option("--days", days_, "Days to add")->check(WholeNumber())->type_name("N");
         sub->add_flag("--subtract", subtract_, "Subtract the period instead");
-        sub->add_option("--days-per-year", daysPerYear_, DaysPerYearHelp())->type_name("T");
+        AddDaysPerYearOption(*sub, daysPerYear_);
         AddRuleOptions(*sub, rules_);
         sub->add_flag("--json", json_, "Print one JSON object");
     }
 
-    int Execute(const Context& ctx, std::ostream& out, std::ostream&) override {
+    int Execute(const Context& ctx, std::ostream& out, std::ostream& err) override {
         TDateTime start = ctx.ReadDate(date_, "DATE");
         if (months_ < -32768 || months_ > 32767)
             throw UsageError(fmt::format("--months: {} is outside -32768 to 32767", months_));
-        int type = daysPerYear_.empty() ? kDefaultDaysPerYear
-                                        : ReadChoice(daysPerYear_, DaysPerYearChoices(), "days per year");
+        int type = ResolveDaysPerYear(daysPerYear_, ctx, err);
         SkipRules rules = ReadRules(rules_, ctx);
         auto skip = BuildSkipSet(rules, ctx);
         CheckPlainPeriod(start, years_, months_, days_, subtract_);
@@ -209,7 +203,8 @@ public:
     }
 
 private:
-    std::string date_, daysPerYear_;
+    std::string date_;
+    DaysPerYearOption daysPerYear_;
     int years_ = 0, months_ = 0, days_ = 0;
     bool subtract_ = false, json_ = false;
     RuleOptions rules_;
@@ -235,13 +230,14 @@ public:
         sub->add_option("--synch", synch_, "Synchronise the span's dates with this date")->type_name("DATE");
         sub->add_flag("--always-first", alwaysFirst_, "List the first date even when it is not a series date");
         sub->add_flag("--always-last", alwaysLast_, "List the final date even when it is not a series date");
+        AddDaysPerYearOption(*sub, daysPerYear_);
         AddRuleOptions(*sub, rules_);
         sub->add_flag("--json", json_, "Print one JSON object");
         finalOption_ = final;
         repeatsOption_ = repeats;
     }
 
-    int Execute(const Context& ctx, std::ostream& out, std::ostream&) override {
+    int Execute(const Context& ctx, std::ostream& out, std::ostream& err) override {
         bool span = finalOption_->count() > 0;
         if (!span && repeatsOption_->count() == 0)
             throw UsageError("series needs --final DATE or --repeats N");
@@ -275,7 +271,7 @@ public:
 
         std::vector<TDateTime> dates;
         try {
-            dates = GenerateSeriesDates(req, kDefaultDaysPerYear);
+            dates = GenerateSeriesDates(req, ResolveDaysPerYear(daysPerYear_, ctx, err));
         } catch (const SeriesError& e) {
             throw Failure(e.Detail().empty() ? std::string(e.what())
                                              : fmt::format("{} ({})", e.what(), e.Detail()));
@@ -297,6 +293,7 @@ private:
     std::string first_, final_, frequency_, synch_;
     int repeats_ = 0, units_ = 1;
     bool alwaysFirst_ = false, alwaysLast_ = false, json_ = false;
+    DaysPerYearOption daysPerYear_;
     RuleOptions rules_;
     CLI::Option* finalOption_ = nullptr;
     CLI::Option* repeatsOption_ = nullptr;
