@@ -482,6 +482,31 @@ TEST_F(OptionsFiles, RestoreDefaultsLoadsTheFactoryOptionsOnlyOnYes) {
     EXPECT_FALSE(fs::exists(Path("options.dcz")));   // nothing is written
 }
 
+TEST(OptionsReader, CutAndCorruptedImagesLoadWithoutHarmAndReadBackAsWritten) {
+    Options src;
+    Fill(src);
+    const std::vector<uint8_t> good = Inflated(OptionsImage(src));
+    uint32_t seed = 12345;
+    auto next = [&] { return seed = seed * 1103515245u + 12345u; };
+    for (int round = 0; round < 120; ++round) {
+        std::vector<uint8_t> image = good;
+        if (round % 3 == 0) {
+            image.resize(next() % image.size());
+        } else {
+            for (int k = 0; k < 1 + round % 4; ++k) image[next() % image.size()] = static_cast<uint8_t>(next());
+        }
+        SCOPED_TRACE(round);
+        Options o;
+        SectionStream in(image);
+        ASSERT_NO_THROW(StreamOptions(o, in));
+        const std::vector<uint8_t> written = OptionsImage(o);
+        Options back;
+        SectionStream again(Inflated(written));
+        StreamOptions(back, again);
+        ASSERT_EQ(OptionsImage(back), written);
+    }
+}
+
 // --- the factory files of the build ---------------------------------------------------------
 
 const fs::path kRsc = fs::path(CLX_BUILD_ROOT) / "Bin" / "Rsc" / "Eng";
