@@ -28,6 +28,7 @@ std::unique_ptr<Command> MakeSeriesCommand();
 std::unique_ptr<Command> MakeEasterCommand();
 std::unique_ptr<Command> MakeJulianCommand();
 std::unique_ptr<Command> MakeGregorianCommand();
+std::unique_ptr<Command> MakeSkipCommand();
 std::vector<std::unique_ptr<Command>> MakeOptionsCommands();   // options, word
 std::vector<std::unique_ptr<Command>> MakeDocumentCommands();  // new, show, set, insert, series-insert, recalc, export
 

@@ -1,9 +1,11 @@
 #include "cli/rules.h"
 
 #include <charconv>
+#include <filesystem>
 #include <fmt/format.h>
 
 #include "cli/choices.h"
+#include "files/skipfile.h"
 #include "platform/datetime.h"
 
 namespace clx::cli {
@@ -44,6 +46,9 @@ DateRange ReadRange(std::string_view text, const Context& ctx) {
 
 void AddRuleOptions(CLI::App& command, RuleOptions& o) {
     const std::string group = "Skip rules";
+    command.add_option("--skip-file", o.skipFile,
+                       "Skip the dates of this skip-date file; the other skip rules add to it")
+        ->allow_extra_args(false)->type_name("FILE.skx")->group(group);
     command.add_option("--skip-weekdays", o.weekdays, "Skip these weekdays: " + ChoiceNames(WeekdayChoices()))
         ->delimiter(',')->allow_extra_args(false)->type_name("LIST")->group(group);
     command.add_option("--skip-holidays", o.holidays, "Skip these holidays: " + ChoiceNames(HolidayChoices()))
@@ -59,8 +64,26 @@ void AddRuleOptions(CLI::App& command, RuleOptions& o) {
     command.add_flag("--invert", o.invert, "Count only the days the rules name")->group(group);
 }
 
+std::unique_ptr<SkipSet> ReadSkipFile(std::string_view fileName, const Context& ctx, std::string_view what) {
+    if (fileName.empty()) throw UsageError(fmt::format("{}: no file name given", what));
+    auto set = CreateSkipSet(std::make_shared<SkipFileRef>(), ctx.Cfg().DateEntryFormat());
+    const std::string path = ctx.Cfg().ExpandPathMacros(fileName);
+    SkipReadReport report;
+    if (!LoadSkipFile(path, set.get(), nullptr, &report)) {
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(path, ec))
+            throw UsageError(fmt::format("{}: '{}' does not exist or is not a file", what, fileName));
+        throw UsageError(fmt::format("{}: '{}' cannot be read ({})", what, fileName, report.fileError));
+    }
+    // A calculation on half a rule set would give a plausible but wrong answer.
+    if (!report.Complete())
+        throw UsageError(fmt::format("{}: '{}' is not a whole skip-date file ({})", what, fileName, report.Summary()));
+    return set;
+}
+
 SkipRules ReadRules(const RuleOptions& o, const Context& ctx) {
     SkipRules r;
+    if (!o.skipFile.empty()) r.file = ReadSkipFile(o.skipFile, ctx, "--skip-file");
     for (const auto& w : o.weekdays)
         r.weekdays |= uint8_t(1u << ReadChoice(w, WeekdayChoices(), "weekday", false));
     for (const auto& h : o.holidays)
@@ -80,8 +103,12 @@ std::unique_ptr<SkipSet> BuildSkipSet(const SkipRules& rules, const Context& ctx
     auto ref = std::make_shared<SkipFileRef>();
     ref->invert = rules.invert;
     auto set = CreateSkipSet(ref, ctx.Cfg().DateEntryFormat());
-    set->header.SetWeekdayBits(rules.weekdays);
-    set->header.SetHolidayBits(rules.holidays);
+    if (rules.file) {
+        CopySkipSet(rules.file.get(), set.get());
+        set->ref = ref;   // the copy shares the file's reference; the invert flag is ours
+    }
+    set->header.SetWeekdayBits(uint8_t(set->header.WeekdayBits() | rules.weekdays));
+    set->header.SetHolidayBits(uint8_t(set->header.HolidayBits() | rules.holidays));
     for (const DayMonth& dm : rules.recurring) {
         set->recurring.Append();
         set->recurring.FieldByName("Day").SetInteger(dm.day);
