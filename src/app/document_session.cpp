@@ -19,7 +19,12 @@
 #include "sheets/interval_sheet.h"
 #include "sheets/math_sheet.h"
 #include "sheets/multiple_sheet.h"
+#include "sheets/prorata_sheet.h"
+// The Repeat and the Multiple sheet both name their clearing question kClearDatesQuestion;
+// the Repeat one is read under another name here so that both headers can be included.
+#define kClearDatesQuestion kRepeatClearDatesQuestion
 #include "sheets/repeat_sheet.h"
+#undef kClearDatesQuestion
 
 namespace clx {
 
@@ -198,7 +203,7 @@ std::string_view SheetCsvFields(SheetKind kind) {
     case SheetKind::Repeat: return RepeatCsvFields();
     case SheetKind::Chronology: return "Date;Time;Name;LocalDateTime";
     case SheetKind::Birthdays: return "Name;DOB;Age;StarSign";
-    case SheetKind::ProRata: return "DFrom;DTo;Name;Share;ShareFrac;Calculation;Days;Weight";
+    case SheetKind::ProRata: return ProRataCsvFields();
     case SheetKind::Plan: return "Date;Step;Who";
     }
     return {};
@@ -302,6 +307,7 @@ DocumentSession::DocumentSession(Config config, std::unique_ptr<Options> options
 
 DocumentSession::~DocumentSession() {
     // The sheets take their handlers off the tables before the document goes.
+    proRata_.reset();
     repeat_.reset();
     multiple_.reset();
     math_.reset();
@@ -310,9 +316,12 @@ DocumentSession::~DocumentSession() {
 
 void DocumentSession::Attach() {
     if (options_) {
-        if (auto choice = options_->DateEntryFormat()) config_.SetDateFormats(*choice);
+        config_.SetPaths(options_->paths);
+        // A choice the lists do not know means the system setting, as 0 does.
+        config_.SetDateFormats(options_->DateEntryFormat().value_or(0));
         ctx_.daysPerYearType = options_->DaysPerYearType().value_or(kDefaultDaysPerYear);
     } else {
+        config_.SetDateFormats(0);
         ctx_.daysPerYearType = kDefaultDaysPerYear;
     }
     doc_.SetPaths(DocumentPathsFrom(config_));
@@ -333,6 +342,7 @@ void DocumentSession::Attach() {
     multiple_ = std::make_unique<MultipleSheet>(mul.taMin, mul.taMul, ctx_);
     repeat_ = std::make_unique<RepeatSheet>(DefineRepeatTables(make), ctx_);
     if (options_) repeat_->RefillDescriptions(options_->taAno);
+    proRata_ = std::make_unique<ProRataSheet>(DefineProRataTables(make), ctx_);
 
     doc_.hooks.clearSkipSelection = [this] {
         ResetSkipSet(*skip_);
@@ -411,9 +421,19 @@ void DocumentSession::ShowResultPage(SheetKind kind) {
         }
         return;
     case SheetKind::Repeat: doc_.Table(kRepeatTableName).Refresh(); return;
+    case SheetKind::ProRata:
+        try {
+            proRata_->nbProPageChanged(ppResult);
+        } catch (const std::invalid_argument& e) {
+            Note(fmt::format("Pro-rata sheet: {}", e.what()));
+        }
+        return;
     case SheetKind::Chronology:
-    case SheetKind::Birthdays:
-    case SheetKind::ProRata: doc_.Table(SheetInfoOf(kind).table).Refresh(); return;
+    case SheetKind::Birthdays: {
+        MemTable& t = doc_.Table(SheetInfoOf(kind).table);
+        if (t.FieldCount() > 0) t.Refresh();
+        return;
+    }
     case SheetKind::Plan: return;
     }
 }
@@ -444,8 +464,7 @@ MemTable& DocumentSession::CarriedTable(std::string_view name) {
 MemTable& DocumentSession::ShownTable(SheetKind kind) {
     const std::string_view name = SheetInfoOf(kind).table;
     MemTable& t = doc_.Table(name);
-    if (kind == SheetKind::Plan && t.FieldCount() == 0) return CarriedTable(name);
-    return t;
+    return t.FieldCount() == 0 ? CarriedTable(name) : t;
 }
 
 void DocumentSession::InsertRow(SheetKind kind, const std::vector<FieldAssignment>& values) {
@@ -466,6 +485,8 @@ void DocumentSession::InsertRow(SheetKind kind, const std::vector<FieldAssignmen
             throw FieldValueError(fmt::format("{} has no field {} (its fields: {})", t.Name(), name, fields));
         }
     if (t.State() != TableState::Browse) t.Post();
+    // The parties are typed on the page before the result, which drops the remainder row.
+    if (kind == SheetKind::ProRata) proRata_->nbProPageChanged(ppInfo);
     t.Append();
     try {
         for (const auto& [name, text] : values) SetFieldText(t.FieldByName(name), text, config_);

@@ -26,6 +26,7 @@ class IntervalSheet;
 class MathSheet;
 class MultipleSheet;
 class RepeatSheet;
+class ProRataSheet;
 
 enum class SheetKind { Interval, Math, Multiple, Repeat, Chronology, Birthdays, ProRata, Plan };
 
@@ -120,6 +121,7 @@ public:
     MathSheet& Math() { return *math_; }
     MultipleSheet& Multiple() { return *multiple_; }
     RepeatSheet& Repeat() { return *repeat_; }
+    ProRataSheet& ProRata() { return *proRata_; }
 
     // Notes worth telling the user: options that could not be read, a skip-date file that
     // could not be loaded, a calculation that refused its settings. Taken by TakeNotes.
@@ -144,13 +146,14 @@ public:
 
     // The calculation the window runs when the sheet's result page is shown: Interval and Math
     // recompute every row with the skip set and "Invert"; Multiple runs RecalcDates; Pro-rata
-    // runs its share calculation; the other sheets recompute their calculated fields.
+    // runs its share calculation; the other sheets recompute their calculated fields. A
+    // calculation that refuses its settings adds a note.
     void ShowResultPage(SheetKind kind);
     // Every sheet's result page, and the Repeat sheet's balances recomputed.
     void RecalculateAll();
 
-    // The table of the sheet's result page. For the Plan sheet, whose tables no module defines
-    // yet, a table built from the stored rows of the plan dates (empty when there are none).
+    // The table of the sheet's result page. A table no module defines (the Plan sheet's) is
+    // built from its stored rows as CarriedTable does.
     MemTable& ShownTable(SheetKind kind);
     // A stored table nobody defines, read with the fields its image names (empty when the
     // document holds none).
@@ -181,6 +184,7 @@ private:
     std::unique_ptr<MathSheet> math_;
     std::unique_ptr<MultipleSheet> multiple_;
     std::unique_ptr<RepeatSheet> repeat_;
+    std::unique_ptr<ProRataSheet> proRata_;
     std::vector<std::unique_ptr<MemTable>> carried_;
     std::vector<std::string> notes_;
 };
