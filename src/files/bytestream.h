@@ -43,6 +43,7 @@ private:
 class ByteReader {
 public:
     explicit ByteReader(std::span<const uint8_t> data) : data_(data) {}
+    explicit ByteReader(std::vector<uint8_t>&&) = delete;  // would read a buffer already gone
 
     size_t Size() const { return data_.size(); }
     size_t Pos() const { return pos_; }

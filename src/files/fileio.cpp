@@ -179,4 +179,10 @@ void RotateBackups(const fs::path& fileName, const std::vector<std::string>& bac
     }
 }
 
+void WriteFileWithBackups(const fs::path& path, std::span<const uint8_t> bytes,
+                          const std::vector<std::string>& backupExtensions) {
+    RotateBackups(path, backupExtensions);
+    WriteFileAtomic(path, bytes);
+}
+
 }  // namespace clx

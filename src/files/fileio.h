@@ -32,4 +32,8 @@ void WriteFileAtomic(const std::filesystem::path& path, std::span<const uint8_t>
 // replaced. Throws FileError naming the file that could not be copied.
 void RotateBackups(const std::filesystem::path& fileName, const std::vector<std::string>& backupExtensions);
 
+// What every writer does: RotateBackups, then WriteFileAtomic. A failed backup stops the write.
+void WriteFileWithBackups(const std::filesystem::path& path, std::span<const uint8_t> bytes,
+                          const std::vector<std::string>& backupExtensions);
+
 }  // namespace clx

@@ -59,6 +59,8 @@ public:
     SectionMode Mode() const { return mode_; }
 
     // One section each, in the stream's mode; the label only names the section in messages.
+    // Reading never throws: a damaged section is skipped and its object keeps its content.
+    // Writing throws when the object cannot be serialised, so that no damaged file is written.
     // Raw: a fixed record of record.size() bytes; a shorter payload replaces only the first
     // bytes, a longer one only fills the record.
     SectionResult StreamSection(std::span<uint8_t> record, int32_t id, std::string_view label);

@@ -306,7 +306,9 @@ LoadedImage ReadImage(const MemTable& table, ByteReader& in) {
                 if (chars == 0) continue;
                 const uint8_t present = version > 0 ? in.ReadU8() : 1;
                 auto bytes = in.ReadBytes(static_cast<size_t>(chars) * 2);
-                if (dst && present) *dst = Utf16ToUtf8(bytes);
+                // Single-byte text fields keep only what the code page has, as they would when saved.
+                if (dst && present)
+                    *dst = IsTextField(d->type) ? Cp1252ToUtf8(Utf8ToCp1252(Utf16ToUtf8(bytes))) : Utf16ToUtf8(bytes);
             } else {
                 const bool present = version > 0 ? in.ReadU8() != 0 : true;
                 auto bytes = in.ReadBytes(static_cast<size_t>(sf.size));

@@ -138,6 +138,11 @@ TEST_F(FileIo, RotateBackupsMovesEachBackupOneStepDown) {
     RotateBackups(dir / "new.cxz", {"~dz"});
     EXPECT_FALSE(fs::exists(dir / "new.~dz"));
 
+    WriteFileWithBackups(f, B("v4"), {".~1", "~2"});
+    EXPECT_EQ(Get(f), "v4");
+    EXPECT_EQ(Get(dir / "doc.~1"), "v3");
+    EXPECT_EQ(Get(dir / "doc.~2"), "v3");
+
     Put(dir / "notes", "plain");
     RotateBackups(dir / "notes", {"bak"});
     EXPECT_EQ(Get(dir / "notes.bak"), "plain");

@@ -57,6 +57,38 @@ std::vector<uint8_t> UnknownFieldImage() {
     return SaveToStream(t);
 }
 
+// Stored types that differ from the table's: a wide string, a small integer for an integer
+// field, and a type code that does not exist.
+std::vector<uint8_t> ForeignTypesImage() {
+    ByteWriter w;
+    w.WriteBytes("Ver", 3);
+    w.WriteF64(1.8);
+    w.WriteI32(3);
+    w.WriteI32(0);
+    w.WriteI16(20);
+    w.WriteI16(5);
+    w.WriteBytes("Name", 5);
+    w.WriteI32(2);
+    w.WriteI16(2);
+    w.WriteI16(6);
+    w.WriteBytes("Count", 6);
+    w.WriteI32(3);
+    w.WriteI16(42);
+    w.WriteI16(4);
+    w.WriteBytes("Odd", 4);
+    for (int i = 0; i < 2; ++i) {
+        w.WriteI32(3);
+        w.WriteU8(1);
+        const uint8_t wide[] = {0xac, 0x20, 'a', 0, 0x3d, 0xd8};  // euro sign, a, lone surrogate
+        w.WriteBytes(wide, sizeof wide);
+        w.WriteU8(1);
+        w.WriteI16(static_cast<int16_t>(-i));
+        w.WriteU8(1);
+        w.WriteBytes("xyz", 3);
+    }
+    return w.Take();
+}
+
 std::map<std::string, std::vector<uint8_t>> Seeds() {
     std::map<std::string, std::vector<uint8_t>> seeds;
     auto mixed = fuzz::MakeMixedTable();
@@ -66,6 +98,7 @@ std::map<std::string, std::vector<uint8_t>> Seeds() {
     seeds["tablestream_fuzz/empty"] = SaveToStream(*mixed);
     seeds["tablestream_fuzz/version0"] = VersionZeroImage();
     seeds["tablestream_fuzz/unknown_field"] = UnknownFieldImage();
+    seeds["tablestream_fuzz/foreign_types"] = ForeignTypesImage();
 
     fuzz::SectionFile f;
     f.title = fuzz::StrictRtf("{\\rtf1\\ansi {\\b Title} of the \\'e9t\\'e9 sheet\\par}");

@@ -291,6 +291,8 @@ TEST(TableStream, MatchedFieldsFollowTheStoredSizeAndType) {
         {"any non-zero presence byte", FieldType::Integer, 0, 4, 3, Hex("ff 03 00 00 00"), int64_t{3}},
         {"wide string into a string field", FieldType::String, 8, 0, 20, Hex("02 00 00 00 01 ac 20 'a' 00"),
          std::string("\xe2\x82\xac" "a")},
+        {"wide string outside the code page", FieldType::String, 8, 0, 20, Hex("02 00 00 00 01 2d 4e 'a' 00"),
+         std::string("?a")},
         {"BCD rounded to the field's places", FieldType::BCD, 2, 34, 8,
          Cat({Hex("01 20 03"), Zeros(13), Hex("01 23 45"), Zeros(16)}), std::string("12.35")},
         {"BCD of another precision", FieldType::BCD, 4, 34, 8, Cat({Hex("01 05 02 12 34 50"), Zeros(29)}),
@@ -318,7 +320,8 @@ TEST(TableStream, DatesAndTimesUseDayNumbersAndMilliseconds) {
         {EncodeDate(9999, 12, 31), lateEvening, EncodeDate(2020, 5, 1) + lateEvening},
         {Value{}, Value{}, -1.25},  // 29 December 1899, 06:00
     });
-    ByteReader r(SaveToStream(t));
+    const Bytes image = SaveToStream(t);
+    ByteReader r(image);
     r.Skip(3 + 8 + 4 + (8 + 4) + (8 + 3) + (8 + 6));
     auto fixed = [&](size_t n) {
         EXPECT_EQ(r.ReadU8(), 1);
