@@ -46,7 +46,7 @@ enum class Alignment { Left, Right, Centre, Justify };
 struct ParaFormat {
     Alignment alignment = Alignment::Left;
     bool bullet = false;
-    int leftIndent = 0;    // twips (1/1440 inch); all four may be negative only where RTF allows
+    int leftIndent = 0;    // twips (1/1440 inch); the two indents may be negative
     int firstIndent = 0;   // first line, relative to the left indent
     int spaceBefore = 0;
     int spaceAfter = 0;
@@ -155,7 +155,7 @@ public:
 // plain text (UTF-8 when valid, else Windows-1252) in defaultFormat, as the editor does; empty
 // data gives an empty text. Throws RtfError for binary data that is neither, and for data past
 // the safety limits (64 MiB, groups nested deeper than 1000, more than 1,000,000 paragraphs and
-// runs). A document cut short is read as far as it goes.
+// runs, or lines of plain text). A document cut short is read as far as it goes.
 RichText ReadRtf(std::string_view data, const CharFormat& defaultFormat = {});
 // The same without throwing: none on failure, with the reason in *error when given.
 std::optional<RichText> TryReadRtf(std::string_view data, std::string* error = nullptr,

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "platform/richtext.h"
 
@@ -84,7 +86,8 @@ constexpr std::array kSkipped = {
 };
 
 bool IsSkipped(std::string_view word) {
-    return std::find(kSkipped.begin(), kSkipped.end(), word) != kSkipped.end();
+    static const std::unordered_set<std::string_view> skipped(kSkipped.begin(), kSkipped.end());
+    return skipped.contains(word);
 }
 
 bool IsUnderline(std::string_view w) {
@@ -177,6 +180,8 @@ private:
     bool colorEntrySet_ = false;
     std::vector<ListDef> lists_;
     std::vector<ListOverride> overrides_;
+    std::unordered_map<int, std::size_t> listById_;       // the first list of each id
+    std::unordered_map<int, std::size_t> overrideByLs_;   // the first override of each \ls number
 
     std::string pending_;     // code-page bytes not yet decoded
     int pendingCodePage_ = 0;
@@ -355,7 +360,7 @@ void Reader::Destination(std::string_view word) {
         s.uprOuter = s.dest;
         s.dest = Dest::Upr;
     } else if (word == "ud") {
-        s.dest = s.uprOuter;
+        if (s.dest == Dest::Upr) s.dest = s.uprOuter;
     } else {
         s.dest = Dest::Skip;
     }
@@ -386,9 +391,9 @@ void Reader::ControlWord(std::string_view w, bool hasParam, long long param) {
     if (w == "deff") { defaultFont_ = Clamp(param, -1, 1 << 30); return; }
     if (w == "uc") { s.uc = Clamp(param, 0, 255); return; }
     if (w == "u") {
-        long long v = param;
-        if (v < 0) v += 65536;
-        char32_t c = static_cast<char32_t>(std::clamp<long long>(v, 0, 0xFFFF));
+        // A signed 16-bit UTF-16 unit; anything outside that range is not a character.
+        long long v = param < 0 ? param + 65536 : param;
+        char32_t c = v >= 0 && v <= 0xFFFF ? static_cast<char32_t>(v) : 0xFFFD;
         if (c >= 0xD800 && c <= 0xDBFF) {
             if (highSurrogate_) {
                 highSurrogate_ = 0;
@@ -436,6 +441,7 @@ void Reader::ControlWord(std::string_view w, bool hasParam, long long param) {
                 lists_.back().levelFormats.back() = Clamp(param, 0, 255);
             } else if (w == "listid" && !lists_.empty()) {
                 lists_.back().id = Clamp(param, -(1 << 30), 1 << 30);
+                listById_.emplace(lists_.back().id, lists_.size() - 1);
             }
             return;
         case Dest::ListOverrideTable:
@@ -446,6 +452,7 @@ void Reader::ControlWord(std::string_view w, bool hasParam, long long param) {
                 overrides_.back().listId = Clamp(param, -(1 << 30), 1 << 30);
             } else if (w == "ls" && !overrides_.empty()) {
                 overrides_.back().ls = Clamp(param, -(1 << 30), 1 << 30);
+                overrideByLs_.emplace(overrides_.back().ls, overrides_.size() - 1);
             }
             return;
         case Dest::Pn:
@@ -515,7 +522,10 @@ void Reader::ControlWord(std::string_view w, bool hasParam, long long param) {
 void Reader::ControlSymbol(char c) {
     switch (c) {
         case '*': starred_ = true; return;
-        case '\\': case '{': case '}': TextByte(static_cast<unsigned char>(c)); FlushBytes(); return;
+        case '\\': case '{': case '}':
+            // Literal characters, whatever the font's code page makes of their byte values.
+            Emit(static_cast<char32_t>(c));
+            return;
         case '~': Emit(0x00A0); return;
         case '_': Emit(0x2011); return;
         case '\t': Emit(U'\t'); return;
@@ -606,8 +616,8 @@ void Reader::FlushBytes() {
         if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && u16[static_cast<std::size_t>(i) + 1] >= 0xDC00 &&
             u16[static_cast<std::size_t>(i) + 1] <= 0xDFFF) {
             c = 0x10000 + ((c - 0xD800) << 10) + (u16[static_cast<std::size_t>(++i)] - 0xDC00);
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = 0xFFFD;
+        } else if ((c >= 0xD800 && c <= 0xDFFF) || c == 0x1A) {
+            c = 0xFFFD;    // the converter's substitute for bytes it cannot map
         }
         Emit(c);
     }
@@ -703,13 +713,11 @@ ParaFormat Reader::Resolve(const ParaState& pa) const {
         // A list paragraph is a bullet when its level is formatted as one; without a list
         // table to say otherwise, assume a bullet.
         f.bullet = true;
-        auto ov = std::find_if(overrides_.begin(), overrides_.end(), [&](const ListOverride& o) { return o.ls == pa.ls; });
-        if (ov != overrides_.end()) {
-            auto list = std::find_if(lists_.begin(), lists_.end(), [&](const ListDef& l) { return l.id == ov->listId; });
-            if (list != lists_.end() && !list->levelFormats.empty()) {
-                std::size_t level = std::min<std::size_t>(static_cast<std::size_t>(pa.ilvl), list->levelFormats.size() - 1);
-                f.bullet = list->levelFormats[level] == 23;
-            }
+        auto ov = overrideByLs_.find(pa.ls);
+        auto list = ov == overrideByLs_.end() ? listById_.end() : listById_.find(overrides_[ov->second].listId);
+        if (list != listById_.end() && !lists_[list->second].levelFormats.empty()) {
+            const std::vector<int>& levels = lists_[list->second].levelFormats;
+            f.bullet = levels[std::min<std::size_t>(static_cast<std::size_t>(pa.ilvl), levels.size() - 1)] == 23;
         }
     }
     return f;
@@ -724,6 +732,9 @@ RichText ReadPlainText(std::string_view data, const CharFormat& def) {
             throw RtfError("Not RTF or text: binary byte " + std::to_string(b) + " at offset " + std::to_string(i));
     }
     if (data.starts_with("\xEF\xBB\xBF")) data.remove_prefix(3);
+    if (static_cast<std::size_t>(std::count(data.begin(), data.end(), '\n')) >= kMaxItems ||
+        static_cast<std::size_t>(std::count(data.begin(), data.end(), '\r')) >= kMaxItems)
+        throw RtfError("Text has more than 1000000 lines");
     std::string text;
     if (IsValidUtf8(data)) {
         text.assign(data);

@@ -2,6 +2,7 @@
 // Formatting is written as changes from the previous run; non-ASCII text as \'hh where the
 // font uses Windows-1252, else as \uN with "?" for readers without Unicode.
 #include <algorithm>
+#include <map>
 
 #include "platform/richtext.h"
 
@@ -66,7 +67,9 @@ private:
 
     const RichText& text_;
     std::vector<FontKey> fonts_;
+    std::map<std::pair<std::string, int>, int> fontIndex_;
     std::vector<Rgb> colors_;
+    std::map<uint32_t, int> colorIndex_;
     std::string out_;
     bool delimit_ = false;    // the last thing written was a control word
     int symbolFont_ = -1;
@@ -76,19 +79,17 @@ private:
 };
 
 int Writer::FontIndex(const CharFormat& f) {
-    FontKey key{f.fontName, f.charset};
-    auto it = std::find(fonts_.begin(), fonts_.end(), key);
-    if (it != fonts_.end()) return static_cast<int>(it - fonts_.begin());
-    fonts_.push_back(std::move(key));
-    return static_cast<int>(fonts_.size() - 1);
+    auto [it, added] = fontIndex_.try_emplace({f.fontName, f.charset}, static_cast<int>(fonts_.size()));
+    if (added) fonts_.push_back(FontKey{f.fontName, f.charset});
+    return it->second;
 }
 
 int Writer::ColorIndex(const CharFormat& f) {
     if (!f.color) return 0;
-    auto it = std::find(colors_.begin(), colors_.end(), *f.color);
-    if (it != colors_.end()) return static_cast<int>(it - colors_.begin()) + 1;
-    colors_.push_back(*f.color);
-    return static_cast<int>(colors_.size());
+    uint32_t key = static_cast<uint32_t>(f.color->red) << 16 | static_cast<uint32_t>(f.color->green) << 8 | f.color->blue;
+    auto [it, added] = colorIndex_.try_emplace(key, static_cast<int>(colors_.size()) + 1);
+    if (added) colors_.push_back(*f.color);
+    return it->second;
 }
 
 void Writer::Unicode(char32_t c) {
@@ -181,11 +182,12 @@ std::string Writer::Write() {
     for (std::size_t i = 0; i < fonts_.size(); ++i) {
         out_ += "{\\f" + std::to_string(i) + "\\fnil\\fcharset" + std::to_string(fonts_[i].charset);
         delimit_ = true;
+        Encoding enc = EncodingOf(fonts_[i].charset);
         for (char32_t c : DecodeUtf8(fonts_[i].name)) {
             if (c == U';') continue;
             // Names are read in the font's own code page, so anything beyond ASCII is Unicode.
-            if (c >= 0x80) Unicode(c);
-            else Char(c, Encoding::Ansi);
+            if (c >= 0x7F) Unicode(c);
+            else Char(c, enc == Encoding::Ansi ? Encoding::SingleByte : enc);
         }
         Symbol(";}");
     }

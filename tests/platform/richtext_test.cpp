@@ -330,6 +330,7 @@ TEST(RtfReader, Text) {
         {R"({\rtf1 A1\cell B1\cell\row A2\cell B2\cell\row})", "A1\tB1\r\nA2\tB2"},
         {R"({\rtf1 vis{\v hidden}ible})", "visible"},
         {R"({\rtf1 {\upr{ansi}{\*\ud{unicode}}}})", "unicode"},
+        {R"({\rtf1 a{\*\ud b}c{\fonttbl{\*\ud{\f0 Arial;}}}})", "abc"},
         {R"({\rtf1 one\par\sect two\page three})", "one\r\ntwo\r\nthree"},
         {R"({\rtf1 cut short {\b bold)", "cut short bold"},
         {R"({\rtf1 done}trailing junk})", "done"},
@@ -415,6 +416,8 @@ TEST(RtfReader, PlainTextAndErrors) {
     EXPECT_FALSE(TryReadRtf(std::string("PK\x03\x04\0\0", 6), &error));
     EXPECT_NE(error.find("binary"), std::string::npos) << error;
     EXPECT_THROW(ReadRtf(std::string("\x89PNG\r\n\x1a\n\0", 9)), RtfError);
+    EXPECT_FALSE(TryReadRtf(std::string(1'000'000, '\n'), &error));  // would be a million paragraphs
+    EXPECT_NE(error.find("more than 1000000 lines"), std::string::npos) << error;
 
     std::string deep = "{\\rtf1 ";
     for (int i = 0; i < 998; ++i) deep += '{';
