@@ -375,9 +375,9 @@ SaveOutcome SaveOptions(Options& options, const fs::path& target, UiServices* ui
         if (ui) ui->Information(target.string());
         return SaveOutcome::FolderMissing;
     }
+    // Built before the backups move, so a failure here leaves every file as it was.
     std::vector<uint8_t> image = OptionsImage(options);
-    if (fs::exists(target, ec)) RotateBackups(target, kOptionsBackupExtensions);
-    WriteFileAtomic(target, image);
+    WriteFileWithBackups(target, image, kOptionsBackupExtensions);
     return SaveOutcome::Written;
 }
 
