@@ -228,8 +228,8 @@ std::vector<uint8_t> SkipFileImage(SkipSet& set) {
 }
 
 void SaveSkipFile(const fs::path& path, SkipSet& set) {
-    std::vector<uint8_t> image = SkipFileImage(set);
-    WriteFileAtomic(path, image);
+    // Skip-date files keep no backup: the editor replaces the file outright.
+    WriteFileWithBackups(path, SkipFileImage(set), {});
 }
 
 bool LoadSkipFile(std::string_view fileName, SkipSet* set, const SkipFileConfig* config, SkipReadReport* report) {

@@ -57,7 +57,8 @@ void WriteSkipSections(SectionStream& stream, SkipSet& set);
 SkipReadReport ReadSkipSections(SectionStream& stream, SkipSet& set);
 // The whole file image of the set.
 std::vector<uint8_t> SkipFileImage(SkipSet& set);
-// Builds the image in memory and replaces the file safely (throws FileError).
+// Builds the image in memory and replaces the file safely, keeping no backup (throws
+// FileError; StreamError for a set that cannot be written).
 void SaveSkipFile(const std::filesystem::path& path, SkipSet& set);
 
 // What the skip-date file code needs of the configuration above it.

@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <unistd.h>
 #include <vector>
 
+#include "app/config.h"
 #include "cli/clx.h"
 #include "files/fileio.h"
 #include "files/skipfile.h"
@@ -192,6 +194,63 @@ TEST_F(SkipCmd, NewFromAFileAddsRulesAndForceReplaces) {
     j = Clx({"skip", "show", more, "--json"}).Json();
     EXPECT_EQ(j, ordered_json::parse(
                      R"({"weekdays":[],"holidays":[],"recurring":[],"single":[],"ranges":[],"inclusions":[]})"));
+}
+
+// The factory files show exactly the rules of their readable sources.
+TEST(SkipCmdFactory, FilesShowTheirSources) {
+    const fs::path sources = fs::path(__FILE__).parent_path().parent_path().parent_path() / "resources" / "skip";
+    int n = 0;
+    for (const auto& e : fs::directory_iterator(sources)) {
+        if (e.path().extension() != ".json") continue;
+        ++n;
+        SCOPED_TRACE(e.path().filename().string());
+        std::ifstream in(e.path());
+        ordered_json src = ordered_json::parse(in);
+        ordered_json expected;
+        for (const char* key : {"weekdays", "holidays", "recurring", "single", "ranges", "inclusions"}) {
+            ordered_json list = src.contains(key) ? src[key] : ordered_json::array();
+            for (auto& row : list) {
+                if (!row.is_object()) continue;
+                if (!row.contains("description")) row["description"] = "";
+                if (!row.contains("use")) row["use"] = true;
+            }
+            expected[key] = list;
+        }
+        const fs::path skx = fs::path(CLX_BUILD_ROOT) / "Data" / (e.path().stem().string() + ".skx");
+        Outcome o = Clx({"skip", "show", skx.string(), "--json"});
+        ASSERT_EQ(o.code, 0) << o.err;
+        // Keys of each row in the order of the output.
+        EXPECT_EQ(o.Json().dump(), ordered_json(expected).dump()) << "(rows of a source keep their keys in "
+                                                                    "the order day, month / date / from, to, "
+                                                                    "then description, use)";
+    }
+    EXPECT_GE(n, 4);
+}
+
+// The skip-file choice through the program's own configuration: macro names and data folders.
+TEST_F(SkipCmd, ChoosingThroughTheConfiguration) {
+    Config cfg((dir_ / "Bin" / "chronolex").string(), Locale::Default());
+    SkipFileConfigOf<Config> folders(cfg);
+    fs::create_directories(cfg.DataFolder());
+    fs::create_directories(Path("Elsewhere"));
+    auto set = CreateSkipSet(std::make_shared<SkipFileRef>(), cfg.DateEntryFormat());
+    SaveSkipFile(fs::path(cfg.DataFolder()) / "Court.skx", *set);
+    SaveSkipFile(Path("Elsewhere/State.skx"), *set);
+
+    SkipFileSelection a = SelectSkipFile((fs::path(cfg.DataFolder()) / "Court.skx").string(), *set, folders);
+    EXPECT_EQ(a.outcome, SkipSelectOutcome::Selected);
+    EXPECT_FALSE(a.optionsChanged);
+    EXPECT_EQ(set->ref->fileName.substr(0, 5), "<DAT>");
+    EXPECT_EQ(cfg.ExpandPathMacros(set->ref->fileName), (fs::path(cfg.DataFolder()) / "Court.skx").string());
+
+    SkipFileSelection b = SelectSkipFile(Path("Elsewhere/State.skx"), *set, folders);
+    EXPECT_TRUE(b.optionsChanged);
+    EXPECT_TRUE(b.documentModified);
+    const auto menu = BuildSkipFileMenu(folders.DataFolderSearchList());
+    std::vector<std::string> files;
+    for (const auto& m : menu)
+        if (!m.hint.empty()) files.push_back(m.caption);
+    EXPECT_EQ(files, (std::vector<std::string>{"Court", "State"}));
 }
 
 TEST(SkipCmdHelp, SkipNeedsShowOrNew) {

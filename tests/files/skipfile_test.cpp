@@ -605,6 +605,61 @@ TEST_F(SkipFileButton, MenuChoicesAndButtonClick) {
     EXPECT_EQ(ui.Texts(UiCallKind::Error).size(), 1u);
 }
 
+// ---- factory files -------------------------------------------------------------------------
+
+TEST(SkipFactoryFiles, LoadWholeAndSkipTheirDays) {
+    struct Check {
+        int y, m, d;
+        bool skipped;
+    };
+    const std::vector<std::pair<std::string, std::vector<Check>>> files = {
+        {"Weekends.skx",
+         {{2027, 3, 13, true}, {2027, 3, 14, true}, {2027, 3, 15, false}, {2027, 3, 26, false}, {2027, 12, 27, false}}},
+        {"Weekends and Christian holidays.skx",
+         {{2027, 3, 26, true},     // Good Friday
+          {2027, 3, 29, true},     // Easter Monday
+          {2027, 3, 25, false},
+          {2028, 12, 25, true},
+          {2028, 12, 26, true},
+          {2027, 1, 1, true},
+          {2027, 12, 24, false},
+          {2027, 3, 20, true}}},
+        {"Christian holidays.skx",
+         {{2027, 3, 28, true},     // Easter Sunday
+          {2027, 3, 27, false},    // Saturdays count
+          {2027, 3, 26, true},
+          {2027, 3, 29, true},
+          {2028, 1, 1, true},
+          {2027, 3, 14, false}}},
+        {"Sample court closures.skx",
+         {{2027, 3, 13, false},    // Saturday sitting
+          {2027, 3, 20, true},
+          {2027, 3, 26, true},
+          {2027, 8, 10, true},     // summer closure
+          {2027, 8, 30, false},
+          {2028, 5, 1, true},      // May Day, every year
+          {2029, 5, 1, true},
+          {2027, 6, 18, true},
+          {2027, 12, 31, true},
+          {2028, 1, 4, false},     // vacation sitting inside the vacation
+          {2028, 1, 5, true},
+          {2028, 1, 10, false},
+          {2027, 3, 22, false}}},
+    };
+    const fs::path data = fs::path(CLX_BUILD_ROOT) / "Data";
+    for (const auto& [name, checks] : files) {
+        SCOPED_TRACE(name);
+        auto s = NewSet();
+        SkipReadReport r;
+        ASSERT_TRUE(LoadSkipFile((data / name).string(), s.get(), nullptr, &r));
+        EXPECT_TRUE(r.Complete()) << r.Summary();
+        for (const Check& c : checks)
+            EXPECT_EQ(IsSkipDate(s.get(), Day(c.y, c.m, c.d)), c.skipped) << c.y << "-" << c.m << "-" << c.d;
+        // Written again, the file comes out byte for byte.
+        EXPECT_EQ(SkipFileImage(*s), ReadFileBytes(data / name));
+    }
+}
+
 // ---- fuzz inputs ---------------------------------------------------------------------------
 
 const fs::path kFuzzDir = fs::path(__FILE__).parent_path().parent_path().parent_path() / "fuzz";
@@ -616,6 +671,18 @@ std::map<std::string, std::vector<uint8_t>> SkipSeeds() {
     seeds["empty"] = SkipFileImage(*NewSet());
     seeds["cut"] = std::vector<uint8_t>(court.begin(), court.begin() + court.size() / 2);
     seeds["other_ids"] = ImageWith(2, [](Bytes& o, std::vector<uint8_t>& p) { o.Section(44, {1, 2, 3}).Section(2, p); });
+    // Values at the edges: days and months no calendar has, the first and last days of the
+    // calendar, a range over all of it, and a row of nulls.
+    auto edge = NewSet();
+    edge->header.bytes.fill(0xFF);
+    edge->recurring.LoadRows({{int64_t{2147483647}, int64_t{-1}, std::string("huge"), true},
+                              {int64_t{0}, int64_t{13}, Value{}, true},
+                              {Value{}, Value{}, Value{}, Value{}}});
+    edge->single.LoadRows({{D(1, 1, 1), std::string("first"), true}, {Value{}, Value{}, true}});
+    edge->ranges.LoadRows({{D(1, 1, 1), D(9999, 12, 31), std::string("everything"), true},
+                           {D(9999, 12, 31), D(1, 1, 1), std::string("backwards"), true}});
+    edge->inclusions.LoadRows({{D(9999, 12, 31), std::string("last"), true}, {D(2027, 3, 1), Value{}, Value{}}});
+    seeds["edges"] = SkipFileImage(*edge);
     return seeds;
 }
 
@@ -643,7 +710,7 @@ TEST(SkipFileFuzzInputs, EveryKeptInputPassesTheChecks) {
             ++n;
         }
     }
-    EXPECT_GE(n, 4);
+    EXPECT_GE(n, 5);
 }
 
 }  // namespace

@@ -25,6 +25,7 @@ const Kind kKinds[] = {
     {"options", "SOURCE.json OUTPUT.dcz...", RunOptions},
     {"links", "SOURCE.json OUTPUT.dat", RunLinks},
     {"documents", "SOURCE.json... OUTPUT.cxz...", RunDocuments},
+    {"skipfiles", "SOURCE.json... OUTPUT.skx...", RunSkipFiles},
 };
 
 int Usage(std::ostream& err) {
