@@ -43,6 +43,23 @@ bool IsCalendarDate(TDateTime d) {
     return std::isfinite(d) && std::fabs(d) < 4e6 && IsValidSerial(WholeDays(d));
 }
 
+// Turns a table's filter off for a scope, so that bulk work sees every row.
+class AllRowsShown {
+public:
+    explicit AllRowsShown(MemTable& t) : t_(t), was_(t.Filtered()) {
+        if (was_) t_.SetFiltered(false);
+    }
+    ~AllRowsShown() {
+        if (was_) t_.SetFiltered(true);
+    }
+    AllRowsShown(const AllRowsShown&) = delete;
+    AllRowsShown& operator=(const AllRowsShown&) = delete;
+
+private:
+    MemTable& t_;
+    bool was_;
+};
+
 double ReadableAmount(const Value& v) {
     const double* d = std::get_if<double>(&v);
     if (d) return std::isfinite(*d) ? *d : 0;
@@ -230,10 +247,6 @@ RepeatSettings RepeatSheet::Settings() const {
 
 void RepeatSheet::SetSettings(const RepeatSettings& s) {
     CheckRepeatSettings(s);
-    StoreSettings(s);
-}
-
-void RepeatSheet::StoreSettings(const RepeatSettings& s) {
     settings_ = s;
     if (ctx_.header) WriteRepeatSettings(*ctx_.header, s);
 }
@@ -322,33 +335,22 @@ int RepeatSheet::InsertSeries(UiServices& ui) {
 void RepeatSheet::Recalculate() {
     if (table_.State() != TableState::Browse) table_.Post();
     FrozenViews frozen(table_);
-    const int bal = table_.FieldIndex("Balance");
-    const int amt = table_.FieldIndex("Amount");
-    if (table_.Filtered()) {
-        // Hidden rows count too, so walk the rows one by one with the filter off.
-        table_.SetFiltered(false);
+    {
+        AllRowsShown all(table_);
+        const size_t bal = static_cast<size_t>(table_.FieldIndex("Balance"));
+        const size_t amt = static_cast<size_t>(table_.FieldIndex("Amount"));
+        // One pass over the rows in date order, replacing them at once.
+        std::vector<std::vector<Value>> rows;
+        rows.reserve(static_cast<size_t>(table_.RecordCount()));
         double total = 0;
-        for (table_.First(); !table_.Eof(); table_.Next()) {
-            total += ReadableAmount(table_.FieldAt(amt).AsValue());
-            table_.Edit();
-            table_.FieldAt(bal).SetFloat(total);
-            table_.Post();
+        for (int i = 0; i < table_.RecordCount(); ++i) {
+            std::vector<Value> row = table_.RowValues(i);
+            total += ReadableAmount(row[amt]);
+            row[bal] = total;
+            rows.push_back(std::move(row));
         }
-        table_.SetFiltered(true);
-        table_.First();
-        return;
+        table_.LoadRows(std::move(rows));
     }
-    // One pass over the stored rows, replacing them at once.
-    std::vector<std::vector<Value>> rows;
-    rows.reserve(static_cast<size_t>(table_.RecordCount()));
-    double total = 0;
-    for (int i = 0; i < table_.RecordCount(); ++i) {
-        std::vector<Value> row = table_.RowValues(i);
-        total += ReadableAmount(row[static_cast<size_t>(amt)]);
-        row[static_cast<size_t>(bal)] = total;
-        rows.push_back(std::move(row));
-    }
-    table_.LoadRows(std::move(rows));
     table_.First();
 }
 
@@ -363,15 +365,19 @@ bool RepeatSheet::DeleteSeries(UiServices& ui) {
     {
         FrozenViews frozen(table_);
         const int sf = table_.FieldIndex("Series");
-        std::vector<uint64_t> doomed;
-        for (int i = 0; i < table_.RecordCount(); ++i) {
-            const Value& v = table_.RowValues(i)[static_cast<size_t>(sf)];
-            const int64_t* p = std::get_if<int64_t>(&v);
-            if ((p ? *p : 0) == series) doomed.push_back(table_.RowRecordId(i));
+        auto inSeries = [&](const std::vector<Value>& row) {
+            const int64_t* p = std::get_if<int64_t>(&row[static_cast<size_t>(sf)]);
+            return (p ? *p : 0) == series;
+        };
+        {
+            // The table has no delete events of its own to run, so keep the other rows at once
+            // rather than deleting a long series row by row.
+            AllRowsShown all(table_);
+            std::vector<std::vector<Value>> kept;
+            for (int i = 0; i < table_.RecordCount(); ++i)
+                if (!inSeries(table_.RowValues(i))) kept.push_back(table_.RowValues(i));
+            table_.LoadRows(std::move(kept));
         }
-        for (uint64_t id : doomed)
-            if (table_.GotoRecordId(id)) table_.Delete();
-        table_.First();
         Recalculate();
     }
     ctx_.MarkModified();

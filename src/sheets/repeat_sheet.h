@@ -156,7 +156,6 @@ private:
     RepeatSettings settings_;
     std::vector<std::string> descriptions_;
 
-    void StoreSettings(const RepeatSettings& s);
     void AppendSeriesRows(std::vector<std::vector<Value>> rows);
 };
 

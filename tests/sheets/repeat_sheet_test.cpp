@@ -263,6 +263,28 @@ TEST_F(RepeatSheetTest, RecalculateCountsUnreadableAmountsAsZero) {
     EXPECT_EQ(F("Day").AsString(), "Sun");
 }
 
+TEST_F(RepeatSheetTest, AFilteredTableKeepsItsHiddenRows) {
+    Monthly(D(2004, 1, 10), 4, 10);
+    sheet.InsertSeries(ui);
+    Monthly(D(2004, 1, 11), 2, 1);
+    sheet.InsertSeries(ui);
+    table.handlers.onFilterRecord = [](MemTable& t) { return t.FieldByName("No").AsInteger() != 2; };
+    table.SetFiltered(true);
+    ASSERT_EQ(table.RecordCount(), 4);
+    sheet.Recalculate();
+    EXPECT_TRUE(table.Filtered());
+    table.Last();
+    EXPECT_EQ(F("Balance").AsFloat(), 42);   // hidden rows count too
+
+    table.First();   // series 1
+    ui.QueueAnswer(ConfirmResult::Yes);
+    sheet.DeleteSeries(ui);
+    table.SetFiltered(false);
+    EXPECT_EQ(table.RecordCount(), 2);   // hidden rows of the series go too
+    table.Last();
+    EXPECT_EQ(F("Balance").AsFloat(), 2);
+}
+
 TEST_F(RepeatSheetTest, NewAsksAndClearsOnlyOnYes) {
     Monthly(D(2004, 1, 10), 3, 100);
     sheet.InsertSeries(ui);
