@@ -16,6 +16,8 @@
 #include "files/skipfile.h"
 #include "files/tablestream.h"
 #include "platform/format.h"
+#include "sheets/birthdays_sheet.h"
+#include "sheets/chronology_sheet.h"
 #include "sheets/interval_sheet.h"
 #include "sheets/math_sheet.h"
 #include "sheets/multiple_sheet.h"
@@ -201,8 +203,8 @@ std::string_view SheetCsvFields(SheetKind kind) {
     case SheetKind::Math: return MathCsvFields();
     case SheetKind::Multiple: return MultipleCsvFields();
     case SheetKind::Repeat: return RepeatCsvFields();
-    case SheetKind::Chronology: return "Date;Time;Name;LocalDateTime";
-    case SheetKind::Birthdays: return "Name;DOB;Age;StarSign";
+    case SheetKind::Chronology: return ChronologyCsvFields();
+    case SheetKind::Birthdays: return BirthdaysCsvFields();
     case SheetKind::ProRata: return ProRataCsvFields();
     case SheetKind::Plan: return "Date;Step;Who";
     }
@@ -307,6 +309,8 @@ DocumentSession::DocumentSession(Config config, std::unique_ptr<Options> options
 
 DocumentSession::~DocumentSession() {
     // The sheets take their handlers off the tables before the document goes.
+    birthdays_.reset();
+    chronology_.reset();
     proRata_.reset();
     repeat_.reset();
     multiple_.reset();
@@ -343,6 +347,9 @@ void DocumentSession::Attach() {
     repeat_ = std::make_unique<RepeatSheet>(DefineRepeatTables(make), ctx_);
     if (options_) repeat_->RefillDescriptions(options_->taAno);
     proRata_ = std::make_unique<ProRataSheet>(DefineProRataTables(make), ctx_);
+    const ChronologyTables chr = DefineChronologyTables(make);
+    chronology_ = std::make_unique<ChronologySheet>(chr.taChr, chr.taZon, ctx_, options_ ? &options_->taFmt : nullptr);
+    birthdays_ = std::make_unique<BirthdaysSheet>(DefineBirthdayTables(make), ctx_);
 
     doc_.hooks.clearSkipSelection = [this] {
         ResetSkipSet(*skip_);
@@ -429,11 +436,10 @@ void DocumentSession::ShowResultPage(SheetKind kind) {
         }
         return;
     case SheetKind::Chronology:
-    case SheetKind::Birthdays: {
-        MemTable& t = doc_.Table(SheetInfoOf(kind).table);
-        if (t.FieldCount() > 0) t.Refresh();
+        chronology_->nbChrPageChanged(kChronologyGridPage);
+        doc_.Table(kChronologyTableName).Refresh();
         return;
-    }
+    case SheetKind::Birthdays: doc_.Table(kBirthdaysTableName).Refresh(); return;
     case SheetKind::Plan: return;
     }
 }
@@ -441,6 +447,11 @@ void DocumentSession::ShowResultPage(SheetKind kind) {
 void DocumentSession::RecalculateAll() {
     for (const SheetInfo& s : kSheets) ShowResultPage(s.kind);
     repeat_->Recalculate();
+    try {
+        chronology_->PrepareChronologyColumns();
+    } catch (const std::exception& e) {
+        Note(fmt::format("Chronology sheet: {}", e.what()));
+    }
 }
 
 MemTable& DocumentSession::CarriedTable(std::string_view name) {
@@ -490,10 +501,17 @@ void DocumentSession::InsertRow(SheetKind kind, const std::vector<FieldAssignmen
     t.Append();
     try {
         for (const auto& [name, text] : values) SetFieldText(t.FieldByName(name), text, config_);
-        t.Post();
     } catch (...) {
-        if (t.State() != TableState::Browse) t.Cancel();
+        t.Cancel();
         throw;
+    }
+    try {
+        t.Post();
+    } catch (const std::exception& e) {
+        // The table's events refuse rows with their own errors (an unreadable time, say).
+        if (t.State() != TableState::Browse) t.Cancel();
+        if (dynamic_cast<const TableError*>(&e)) throw;
+        throw TableError(e.what());
     }
     doc_.MarkModified();
     ShowResultPage(kind);

@@ -27,6 +27,8 @@ class MathSheet;
 class MultipleSheet;
 class RepeatSheet;
 class ProRataSheet;
+class ChronologySheet;
+class BirthdaysSheet;
 
 enum class SheetKind { Interval, Math, Multiple, Repeat, Chronology, Birthdays, ProRata, Plan };
 
@@ -122,6 +124,8 @@ public:
     MultipleSheet& Multiple() { return *multiple_; }
     RepeatSheet& Repeat() { return *repeat_; }
     ProRataSheet& ProRata() { return *proRata_; }
+    ChronologySheet& Chronology() { return *chronology_; }
+    BirthdaysSheet& Birthdays() { return *birthdays_; }
 
     // Notes worth telling the user: options that could not be read, a skip-date file that
     // could not be loaded, a calculation that refused its settings. Taken by TakeNotes.
@@ -149,7 +153,8 @@ public:
     // runs its share calculation; the other sheets recompute their calculated fields. A
     // calculation that refuses its settings adds a note.
     void ShowResultPage(SheetKind kind);
-    // Every sheet's result page, and the Repeat sheet's balances recomputed.
+    // Every sheet's result page, the Repeat sheet's balances recomputed and the Chronology's
+    // report columns (time since and until the next event, day numbers) filled.
     void RecalculateAll();
 
     // The table of the sheet's result page. A table no module defines (the Plan sheet's) is
@@ -162,8 +167,8 @@ public:
     // Appends one row to the sheet's input table through its events (its new-row defaults,
     // then the values, then the post), then runs the sheet's calculation as RecalculateAll
     // does for it. Throws FieldValueError for a value or field the table cannot take,
-    // TableError when the table refuses the row (nothing is added then), and
-    // std::invalid_argument for a sheet without an input table.
+    // TableError when the table refuses the row (nothing is added then; the message is the
+    // table's), and std::invalid_argument for a sheet without an input table.
     void InsertRow(SheetKind kind, const std::vector<FieldAssignment>& values);
 
     // Insert Series with the document's settings; the number of rows added. The generator's
@@ -185,6 +190,8 @@ private:
     std::unique_ptr<MultipleSheet> multiple_;
     std::unique_ptr<RepeatSheet> repeat_;
     std::unique_ptr<ProRataSheet> proRata_;
+    std::unique_ptr<ChronologySheet> chronology_;
+    std::unique_ptr<BirthdaysSheet> birthdays_;
     std::vector<std::unique_ptr<MemTable>> carried_;
     std::vector<std::string> notes_;
 };

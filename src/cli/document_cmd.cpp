@@ -338,7 +338,7 @@ private:
                 if (!it->is_object()) out << fmt::format("  {:<14} {}\n", it.key(), PlainJson(*it));
             if (totals.contains("footer"))
                 for (auto it = totals["footer"].begin(); it != totals["footer"].end(); ++it)
-                    out << fmt::format("  footer {:<7} {}\n", it.key(), PlainJson(*it));
+                    out << fmt::format("  footer {:<9} {}\n", it.key(), PlainJson(*it));
         }
         out << "\nSettings\n";
         const Json settings = SettingsJson(s, info.kind);
@@ -364,7 +364,7 @@ private:
             case SheetKind::Repeat:
                 return fmt::format("{} series inserted", h.Get(hdr::RcrSeriesCounter));
             case SheetKind::Chronology:
-                return fmt::format("{} zones, use time {}, time zones {}", TableOf(s, "taZon").RecordCount(),
+                return fmt::format("{}, use time {}, time zones {}", Plural(TableOf(s, "taZon").RecordCount(), "zone", "zones"),
                                    h.Get(hdr::cbUseTime) ? "on" : "off", h.Get(hdr::cbZone) ? "on" : "off");
             case SheetKind::ProRata:
                 return fmt::format("amount {} over {} to {}", NumberText(h.Get(hdr::edProAmt), -2, s.Cfg().GetLocale()),
@@ -426,6 +426,16 @@ public:
         DocumentSession s(ctx.Cfg());
         OpenDocument(s, file_, true, "set", err);
         s.TakeNotes();
+        // File settings are kept in the folder macro form, as choosing the file keeps them.
+        for (auto& [name, value] : assignments) {
+            const HeaderFieldInfo* f = FindHeaderField(name);
+            const bool isFile = f && (f->name == "SkipFile" || f->name == "SkipFilePlan" || f->name == "PlanFile");
+            if (isFile && !value.empty() && value.front() != '<') {
+                std::error_code ec;
+                const fs::path full = fs::absolute(value, ec);
+                value = s.Cfg().ContractPathMacros(ec ? value : full.lexically_normal().string());
+            }
+        }
         // All or nothing: every value is checked on a copy before the document takes any.
         DocumentHeader h = s.Doc().header;
         for (const auto& [name, value] : assignments) {

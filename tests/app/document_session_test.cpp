@@ -68,6 +68,19 @@ protected:
         SetHeaderText(s.Doc().header, "cbProIncludeLast", "1");
         s.InsertRow(SheetKind::ProRata, {{"Name", "A"}, {"DFrom", "2004-01-01"}, {"DTo", "2004-06-30"}});
         s.InsertRow(SheetKind::ProRata, {{"Name", "B"}, {"DFrom", "2004-07-01"}, {"DTo", "2004-12-31"}});
+        SetHeaderText(s.Doc().header, "cbUseTime", "1");
+        SetHeaderText(s.Doc().header, "cbZone", "1");
+        MemTable& zones = s.Doc().Table("taZon");
+        zones.Append();
+        SetFieldText(zones.FieldByName("Location"), "Sydney", s.Cfg());
+        SetFieldText(zones.FieldByName("Adj"), "+10:00", s.Cfg());
+        zones.Post();
+        s.InsertRow(SheetKind::Chronology,
+                    {{"Date", "2024-03-06"}, {"Time", "09:00"}, {"Name", "Letter sent"}, {"Memo", "By courier"}});
+        s.InsertRow(SheetKind::Chronology,
+                    {{"Date", "2024-03-05"}, {"Time", "14:30"}, {"iZone", "1"}, {"Name", "Call from Sydney"}});
+        s.InsertRow(SheetKind::Birthdays, {{"Name", "Ann"}, {"DOB", "1970-05-10"}, {"DOD", "2020-05-11"}});
+        s.InsertRow(SheetKind::Birthdays, {{"Name", "Bob"}, {"DOB", "1960-02-29"}, {"TOB", "06:30"}});
         s.Doc().Rtf("redNote") = "{\\rtf1\\ansi Notes of the matter\\par}";
         s.RecalculateAll();
     }
@@ -97,6 +110,15 @@ TEST_F(SessionTest, TheSheetsCalculateWhatTheyShow) {
     ASSERT_EQ(pro.RecordCount(), 2);
     EXPECT_DOUBLE_EQ(Float(pro, 0, "Share"), 497.27);
     EXPECT_DOUBLE_EQ(Float(pro, 1, "Share"), 502.73);
+    // The Sydney call comes first: 14:30 there is 00:30 the next day here.
+    MemTable& chr = s->ShownTable(SheetKind::Chronology);
+    ASSERT_EQ(chr.RecordCount(), 2);
+    EXPECT_NEAR(Float(chr, 0, "LocalDateTime"), D(2024, 3, 6) + 0.5 / 24, 1e-9);
+    EXPECT_NEAR(Float(chr, 1, "LocalDateTime"), D(2024, 3, 6) + 9.0 / 24, 1e-9);
+    MemTable& sta = s->ShownTable(SheetKind::Birthdays);
+    ASSERT_EQ(sta.RecordCount(), 2);
+    EXPECT_EQ(std::get<std::string>(sta.RowValues(0)[static_cast<size_t>(sta.FieldIndex("StarSign"))]), "Pisces");
+    EXPECT_DOUBLE_EQ(Float(sta, 1, "Age"), 50);
 }
 
 TEST_F(SessionTest, SaveLoadSaveGivesTheSameBytes) {

@@ -118,6 +118,30 @@ TEST_F(DocumentCommands, SetChangesSettingsByControlNameAllOrNothing) {
     EXPECT_FALSE(fs::exists(dir / "absent.cxz"));
 }
 
+TEST_F(DocumentCommands, TheSkipFileNamedInTheDocumentIsUsed) {
+    ASSERT_EQ(Clx({"insert", doc, "--sheet", "interval", "DFrom=2024-03-04", "DTo=2024-03-10", "IncludeLast=1"}).code,
+              0);
+    const std::string weekends = std::string(CLX_BUILD_ROOT) + "/Data/Weekends.skx";
+    const Outcome set = Clx({"set", doc, "SkipFile=" + weekends});
+    ASSERT_EQ(set.code, 0) << set.err;
+    EXPECT_EQ(set.out, "SkipFile = <DAT>Weekends.skx\n");
+    json one = Sheet("interval");
+    EXPECT_EQ(one["settings"]["skipActive"], true);
+    EXPECT_EQ(one["rows"][0]["Days"], 5);
+    EXPECT_EQ(one["rows"][0]["Comments"], "2 days skipped");
+    ASSERT_EQ(Clx({"set", doc, "cbInvertSkip=1"}).code, 0);
+    EXPECT_EQ(Sheet("interval")["rows"][0]["Days"], 2);
+
+    // A file that is not there: a note, nothing skipped, and the name kept.
+    const Outcome missing = Clx({"set", doc, "SkipFile=<DAT>No such file.skx", "cbInvertSkip=0"});
+    EXPECT_EQ(missing.code, 0);
+    EXPECT_NE(missing.err.find("cannot be read"), std::string::npos) << missing.err;
+    const Outcome shown = Clx({"show", doc, "--sheet", "interval", "--json"});
+    EXPECT_EQ(shown.Json()["rows"][0]["Days"], 7);
+    EXPECT_EQ(shown.Json()["settings"]["SkipFile"], "<DAT>No such file.skx");
+    EXPECT_EQ(shown.ErrLines(), 1);
+}
+
 TEST_F(DocumentCommands, InsertAddsARowThroughTheSheetsEvents) {
     const Outcome ok = Clx({"insert", doc, "--sheet", "interval", "DFrom=2001-01-01", "DTo=2001-01-31",
                             "IncludeLast=true", "Description=January, both days"});
@@ -296,6 +320,31 @@ TEST_F(Demo, ProRata) {
     EXPECT_EQ(Column(j, "Days"), (std::vector<json>{47, 44}));
     EXPECT_EQ(Column(j, "Share"), (std::vector<json>{3098.9, 2901.1}));
     EXPECT_EQ(Column(j, "ShareFrac"), (std::vector<json>{51.65, 48.35}));
+}
+
+TEST_F(Demo, Chronology) {
+    const json j = Show("chronology");
+    EXPECT_EQ(Column(j, "LocalDateTime"),
+              (std::vector<json>{"2024-06-03T00:15:00", "2024-06-03T10:30:00", "2024-06-04T07:45:00",
+                                 "2024-06-05T11:00:00", "2024-06-10T14:00:00", "2024-06-24T23:30:00",
+                                 "2024-07-08T10:00:00"}));
+    EXPECT_EQ(Column(j, "caAdj"), (std::vector<json>{"-9:00", "", "-9:00", "", "", "-9:00", ""}));
+    EXPECT_EQ(Column(j, "DayNumber"), (std::vector<json>{1, 1, 2, 3, 8, 22, 36}));
+    EXPECT_EQ(Column(j, "Ago"),
+              (std::vector<json>{"4 weeks", "4 weeks", "3.8 weeks", "3.7 weeks", "3 weeks", "6 days", "7 days"}));
+    EXPECT_EQ(j["rows"][0]["TimeDiff"], "10hrs 15mins");
+    EXPECT_EQ(j["rows"][0]["DateString"], "03 Jun 2024");
+    EXPECT_EQ(j["zones"][0]["Adj"], "-9:00");
+}
+
+TEST_F(Demo, Birthdays) {
+    const json j = Show("birthdays");
+    EXPECT_EQ(Column(j, "StarSign"), (std::vector<json>{"Aries", "Virgo", "Capricorn", "Aquarius", "Pisces"}));
+    // Margaret Ellis: 31241 days from her birth to the day before her death, over the average
+    // year of 1938 to 2023 (31411 days in 86 years).
+    EXPECT_NEAR(j["rows"][0]["Age"].get<double>(), 31241 / (31411 / 86.0), 0.0001);
+    EXPECT_EQ(j["rows"][0]["DOD"], "2023-11-02T00:00:00");
+    EXPECT_TRUE(j["rows"][1]["DOD"].is_null());
 }
 
 TEST_F(Demo, SummaryAndExportOfEverySheet) {
