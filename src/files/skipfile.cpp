@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <set>
+#include <stdexcept>
 #include <system_error>
 #include <sys/stat.h>
 #include <unicode/uchar.h>
@@ -203,11 +204,13 @@ std::string SkipReadReport::Summary() const {
 }
 
 void WriteSkipSections(SectionStream& stream, SkipSet& set) {
+    if (stream.Mode() != SectionMode::Write) throw std::invalid_argument("WriteSkipSections needs a stream to write");
     stream.StreamSection(std::span<uint8_t>(set.header.bytes), kSkipHeaderSection, "Header");
     for (const TablePart& p : kTableParts) stream.StreamSection(set.Table(p.table), p.id, p.label);
 }
 
 SkipReadReport ReadSkipSections(SectionStream& stream, SkipSet& set) {
+    if (stream.Mode() != SectionMode::Read) throw std::invalid_argument("ReadSkipSections needs a stream to read");
     SkipReadReport report;
     SectionResult r = stream.StreamSection(std::span<uint8_t>(set.header.bytes), kSkipHeaderSection, "Header");
     Note(report, r, stream, "weekdays and holidays");
