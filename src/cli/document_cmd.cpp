@@ -1,6 +1,7 @@
 // Documents on the command line: new, show, set, insert, series-insert, recalc and export.
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <optional>
@@ -165,7 +166,8 @@ Json SettingsJson(DocumentSession& s, SheetKind kind) {
         const int m = ReadIntervalSettings(s.Doc().header).calcMethod;
         j["calcMethodName"] = CalcMethodItems()[static_cast<size_t>(m)];
     }
-    j["daysPerYearType"] = s.DaysPerYearType();
+    // The installation's days per year, with which the sheet counts years.
+    if (UsesCalculatorSkip(kind)) j["daysPerYearType"] = s.DaysPerYearType();
     return j;
 }
 
@@ -234,14 +236,19 @@ void OpenDocument(DocumentSession& s, const std::string& file, bool forWriting, 
 }
 
 void WriteNotes(DocumentSession& s, std::string_view command, std::ostream& err) {
-    for (const std::string& n : s.TakeNotes()) err << "clx " << command << ": note: " << OneLine(n) << '\n';
+    std::vector<std::string> told;
+    for (const std::string& n : s.TakeNotes()) {
+        if (std::find(told.begin(), told.end(), n) != told.end()) continue;   // a file reloaded twice
+        told.push_back(n);
+        err << "clx " << command << ": note: " << OneLine(n) << '\n';
+    }
 }
 
 void SaveDocumentFile(DocumentSession& s, const std::string& file) {
     try {
         s.Save(file);
     } catch (const DocumentError& e) {
-        throw Failure(fmt::format("{} (the file is as it was)", OneLine(e.what())));
+        throw Failure(fmt::format("{} (the document file is unchanged)", OneLine(e.what())));
     }
 }
 
@@ -425,7 +432,6 @@ public:
         for (const std::string& a : settings_) assignments.push_back(Assignment(a, "SETTINGS"));
         DocumentSession s(ctx.Cfg());
         OpenDocument(s, file_, true, "set", err);
-        s.TakeNotes();
         // File settings are kept in the folder macro form, as choosing the file keeps them.
         for (auto& [name, value] : assignments) {
             const HeaderFieldInfo* f = FindHeaderField(name);
@@ -515,6 +521,7 @@ public:
             throw UsageError(fmt::format("the series cannot be made from the document's settings: {}",
                                          OneLine(e.what())));
         }
+        if (added == 0) err << "clx series-insert: note: the settings give no dates; only the series number advanced\n";
         WriteNotes(s, "series-insert", err);
         SaveDocumentFile(s, file_);
         out << fmt::format("Inserted series {}: {}\n", s.Doc().header.Get(hdr::RcrSeriesCounter),
