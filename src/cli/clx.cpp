@@ -33,6 +33,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, const Local
     commands.push_back(MakeSkipCommand());
     for (auto& c : MakeOptionsCommands()) commands.push_back(std::move(c));
     for (auto& c : MakeRtfCommands()) commands.push_back(std::move(c));
+    for (auto& c : MakeDocumentCommands()) commands.push_back(std::move(c));
     for (auto& c : commands) c->Register(app);
     app.footer("Run 'clx COMMAND --help' for the options of a command.");   // after: not inherited
 

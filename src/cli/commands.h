@@ -31,6 +31,7 @@ std::unique_ptr<Command> MakeGregorianCommand();
 std::unique_ptr<Command> MakeSkipCommand();
 std::vector<std::unique_ptr<Command>> MakeOptionsCommands();   // options, word
 std::vector<std::unique_ptr<Command>> MakeRtfCommands();       // rtf, merge
+std::vector<std::unique_ptr<Command>> MakeDocumentCommands();  // new, show, set, insert, series-insert, recalc, export
 
 // Whole numbers only: refuses "1.5", "0x10" and the like before the value is converted.
 const CLI::Validator& WholeNumber();

@@ -199,6 +199,15 @@ Value TextValue(const FieldDef& d, std::span<const uint8_t> bytes) {
     return IsTextField(d.type) ? Cp1252ToUtf8(s) : s;
 }
 
+// Single-byte text fields keep only what the code page has (as they would when saved), and a
+// string field ends at its first zero character like every stored string.
+Value WideTextValue(const FieldDef& d, std::span<const uint8_t> utf16) {
+    std::string s = Utf16ToUtf8(utf16);
+    if (IsTextField(d.type)) s = Cp1252ToUtf8(Utf8ToCp1252(s));
+    if (d.type == FieldType::String) s.resize(std::min(s.find('\0'), s.size()));
+    return s;
+}
+
 // A fixed-size value from its buffer (at least the native size, zero-filled beyond the stored bytes).
 Value FixedValue(const StoredField& sf, const std::vector<uint8_t>& buf) {
     auto bad = [&](const std::string& what) {
@@ -306,9 +315,7 @@ LoadedImage ReadImage(const MemTable& table, ByteReader& in) {
                 if (chars == 0) continue;
                 const uint8_t present = version > 0 ? in.ReadU8() : 1;
                 auto bytes = in.ReadBytes(static_cast<size_t>(chars) * 2);
-                // Single-byte text fields keep only what the code page has, as they would when saved.
-                if (dst && present)
-                    *dst = IsTextField(d->type) ? Cp1252ToUtf8(Utf8ToCp1252(Utf16ToUtf8(bytes))) : Utf16ToUtf8(bytes);
+                if (dst && present) *dst = WideTextValue(*d, bytes);
             } else {
                 const bool present = version > 0 ? in.ReadU8() != 0 : true;
                 auto bytes = in.ReadBytes(static_cast<size_t>(sf.size));

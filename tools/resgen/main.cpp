@@ -24,6 +24,7 @@ struct Kind {
 const Kind kKinds[] = {
     {"options", "SOURCE.json OUTPUT.dcz...", RunOptions},
     {"links", "SOURCE.json OUTPUT.dat", RunLinks},
+    {"documents", "SOURCE.json... OUTPUT.cxz...", RunDocuments},
     {"skipfiles", "SOURCE.json... OUTPUT.skx...", RunSkipFiles},
 };
 

@@ -28,6 +28,7 @@ public:
 // The kinds, one per source file (name.cpp): arguments after the kind; 0 on success.
 int RunOptions(const Args& args);
 int RunLinks(const Args& args);
+int RunDocuments(const Args& args);
 int RunSkipFiles(const Args& args);
 
 // Helpers shared by the kinds.

@@ -1,0 +1,535 @@
+#include "app/document_session.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <stdexcept>
+
+#include <fmt/format.h>
+
+#include "app/document_commands.h"
+#include "files/bytestream.h"
+#include "files/codepage.h"
+#include "files/skipfile.h"
+#include "files/tablestream.h"
+#include "platform/format.h"
+#include "sheets/birthdays_sheet.h"
+#include "sheets/chronology_sheet.h"
+#include "sheets/interval_sheet.h"
+#include "sheets/math_sheet.h"
+#include "sheets/multiple_sheet.h"
+#include "sheets/prorata_sheet.h"
+// The Repeat and the Multiple sheet both name their clearing question kClearDatesQuestion;
+// the Repeat one is read under another name here so that both headers can be included.
+#define kClearDatesQuestion kRepeatClearDatesQuestion
+#include "sheets/repeat_sheet.h"
+#undef kClearDatesQuestion
+
+namespace clx {
+
+namespace {
+
+constexpr int kDefaultDaysPerYear = 1;   // 365.25
+
+bool SameText(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+constexpr SheetInfo kSheets[] = {
+    {SheetKind::Interval, "interval", "Interval", "taOne", "taOne", soInterval},
+    {SheetKind::Math, "math", "Math", "taMth", "taMth", soMath},
+    {SheetKind::Multiple, "multiple", "Multiple", "taMul", "taMin", soMultiple},
+    {SheetKind::Repeat, "repeat", "Repeat", "taRcr", "taRcr", soRepeat},
+    {SheetKind::Chronology, "chronology", "Chronology", "taChr", "taChr", soChrono},
+    {SheetKind::Birthdays, "birthdays", "Birthdays", "taSta", "taSta", soBirthday},
+    {SheetKind::ProRata, "prorata", "Pro-rata", "taPro", "taPro", soProRata},
+    {SheetKind::Plan, "plan", "Plan", "taMpd", "", soPlan},
+};
+
+// ---- text to field values ------------------------------------------------------------------
+
+[[noreturn]] void Refuse(const Field& f, std::string_view text, std::string_view why) {
+    throw FieldValueError(fmt::format("{}: '{}' {}", f.Name(), text, why));
+}
+
+std::optional<int64_t> WholeNumber(std::string_view text) {
+    std::string_view t = text;
+    if (!t.empty() && t.front() == '+') t.remove_prefix(1);
+    int64_t v = 0;
+    const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), v);
+    if (t.empty() || ec != std::errc() || end != t.data() + t.size()) return std::nullopt;
+    return v;
+}
+
+std::optional<double> DecimalNumber(std::string_view text) {
+    std::string_view t = text;
+    if (!t.empty() && t.front() == '+') t.remove_prefix(1);
+    double v = 0;
+    const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), v, std::chars_format::fixed);
+    if (t.empty() || ec != std::errc() || end != t.data() + t.size() || !std::isfinite(v)) return std::nullopt;
+    return v;
+}
+
+std::optional<bool> BooleanText(std::string_view text) {
+    for (std::string_view yes : {"1", "true", "yes", "on"})
+        if (SameText(text, yes)) return true;
+    for (std::string_view no : {"0", "false", "no", "off"})
+        if (SameText(text, no)) return false;
+    return std::nullopt;
+}
+
+// hh:mm[:ss] as a fraction of a day.
+std::optional<double> ClockTime(std::string_view text) {
+    int part[3] = {0, 0, 0};
+    int n = 0;
+    size_t i = 0;
+    while (n < 3) {
+        size_t j = i;
+        while (j < text.size() && std::isdigit(static_cast<unsigned char>(text[j]))) ++j;
+        if (j == i || j - i > 2) return std::nullopt;
+        part[n++] = std::stoi(std::string(text.substr(i, j - i)));
+        if (j == text.size()) break;
+        if (text[j] != ':') return std::nullopt;
+        i = j + 1;
+    }
+    if (n < 2 || i > text.size() || part[0] > 23 || part[1] > 59 || part[2] > 59) return std::nullopt;
+    if (n == 3 && text.back() == ':') return std::nullopt;
+    return (part[0] * 3600.0 + part[1] * 60.0 + part[2]) / 86400.0;
+}
+
+std::optional<double> DateText(std::string_view text, bool withTime, const Config& config) {
+    std::string_view day = text, time;
+    if (withTime) {
+        const size_t t = text.find('T');
+        if (t != std::string_view::npos) {
+            day = text.substr(0, t);
+            time = text.substr(t + 1);
+        }
+    }
+    std::optional<TDateTime> d = ParseIsoDate(day);
+    const bool isoShaped = day.size() == 10 && day[4] == '-' && day[7] == '-';
+    if (!d && !isoShaped) d = ParseDate(day, config.DateEntryFormat(), config.GetLocale());
+    if (!d) return std::nullopt;
+    if (time.empty()) return *d;
+    const auto fraction = ClockTime(time);
+    if (!fraction) return std::nullopt;
+    return *d + *fraction;
+}
+
+bool IsDecimalText(std::string_view text) {
+    std::string_view t = text;
+    if (!t.empty() && (t.front() == '-' || t.front() == '+')) t.remove_prefix(1);
+    bool digits = false, point = false;
+    for (char c : t) {
+        if (std::isdigit(static_cast<unsigned char>(c))) digits = true;
+        else if (c == '.' && !point) point = true;
+        else return false;
+    }
+    return digits;
+}
+
+// ---- stored tables nobody defines ------------------------------------------------------------
+
+std::optional<FieldType> StoredType(int16_t code) {
+    if (code >= 2 && code <= 12) return static_cast<FieldType>(code);
+    switch (code) {
+    case 1: case 20: return FieldType::String;
+    case 14: return FieldType::Memo;
+    case 13: case 15: case 16: case 17: case 18: case 19: return FieldType::Blob;
+    case 21: return FieldType::LargeInt;
+    default: return std::nullopt;
+    }
+}
+
+// Reads the field descriptors at the head of a table image and defines them on the table.
+void DefineStoredFields(MemTable& t, std::span<const uint8_t> image) {
+    ByteReader in(image);
+    if (in.Remaining() >= 3 && std::memcmp(in.Rest().data(), "Ver", 3) == 0) {
+        in.Skip(3);
+        in.ReadF64();
+    }
+    const int32_t count = in.ReadI32();
+    if (count < 0 || count > 1024) throw StreamError("the table image names no readable fields");
+    for (int32_t i = 0; i < count; ++i) {
+        const int32_t size = in.ReadI32();
+        const int16_t code = in.ReadI16();
+        const int16_t len = in.ReadI16();
+        if (len < 0 || len > 255) throw StreamError(kDataIncorrect);
+        auto raw = in.ReadBytes(static_cast<size_t>(len));
+        std::string name(reinterpret_cast<const char*>(raw.data()), raw.size());
+        name = Cp1252ToUtf8(name.substr(0, name.find('\0')));
+        const auto type = StoredType(code);
+        if (!type || name.empty() || t.FieldIndex(name) >= 0) continue;
+        int fieldSize = 0;
+        if (*type == FieldType::String) fieldSize = code == 1 ? std::max(size - 1, 1) : std::max(size, 1);
+        t.AddField(name, *type, fieldSize);
+    }
+}
+
+}  // namespace
+
+std::span<const SheetInfo> DocumentSheets() { return kSheets; }
+
+const SheetInfo& SheetInfoOf(SheetKind kind) {
+    for (const SheetInfo& s : kSheets)
+        if (s.kind == kind) return s;
+    throw std::invalid_argument("unknown sheet");
+}
+
+const SheetInfo* FindSheet(std::string_view name) {
+    if (SameText(name, "pro-rata")) return &SheetInfoOf(SheetKind::ProRata);
+    for (const SheetInfo& s : kSheets)
+        if (SameText(s.name, name)) return &s;
+    return nullptr;
+}
+
+std::string SheetNames() {
+    std::string out;
+    for (const SheetInfo& s : kSheets) {
+        if (!out.empty()) out += ", ";
+        out += s.name;
+    }
+    return out;
+}
+
+std::string_view SheetCsvFields(SheetKind kind) {
+    switch (kind) {
+    case SheetKind::Interval: return IntervalCsvFields();
+    case SheetKind::Math: return MathCsvFields();
+    case SheetKind::Multiple: return MultipleCsvFields();
+    case SheetKind::Repeat: return RepeatCsvFields();
+    case SheetKind::Chronology: return ChronologyCsvFields();
+    case SheetKind::Birthdays: return BirthdaysCsvFields();
+    case SheetKind::ProRata: return ProRataCsvFields();
+    case SheetKind::Plan: return "Date;Step;Who";
+    }
+    return {};
+}
+
+void SetFieldText(Field f, std::string_view text, const Config& config) {
+    if (f.Kind() == FieldKind::Calculated) Refuse(f, text, "cannot be set: the field is calculated");
+    if (f.Type() == FieldType::AutoInc) Refuse(f, text, "cannot be set: the field is numbered automatically");
+    if (text.empty()) {
+        f.Clear();
+        return;
+    }
+    switch (f.Type()) {
+    case FieldType::String:
+    case FieldType::Memo:
+    case FieldType::Blob: {
+        const std::string stored = Utf8ToCp1252(text);
+        if (Cp1252ToUtf8(stored) != text) Refuse(f, text, "has characters the document cannot keep");
+        if (f.Type() == FieldType::String && stored.size() > static_cast<size_t>(f.Size()))
+            Refuse(f, text, fmt::format("is {} characters long; the field holds {}", stored.size(), f.Size()));
+        f.SetString(std::string(text));
+        return;
+    }
+    case FieldType::SmallInt:
+    case FieldType::Integer:
+    case FieldType::Word:
+    case FieldType::LargeInt: {
+        const auto v = WholeNumber(text);
+        if (!v) Refuse(f, text, "is not a whole number");
+        int64_t lo = std::numeric_limits<int64_t>::min(), hi = std::numeric_limits<int64_t>::max();
+        if (f.Type() == FieldType::SmallInt) lo = -32768, hi = 32767;
+        if (f.Type() == FieldType::Word) lo = 0, hi = 65535;
+        if (f.Type() == FieldType::Integer) lo = std::numeric_limits<int32_t>::min(), hi = std::numeric_limits<int32_t>::max();
+        if (*v < lo || *v > hi) Refuse(f, text, fmt::format("is outside {} to {}", lo, hi));
+        f.SetInteger(*v);
+        return;
+    }
+    case FieldType::Boolean: {
+        const auto v = BooleanText(text);
+        if (!v) Refuse(f, text, "is not true or false");
+        f.SetBoolean(*v);
+        return;
+    }
+    case FieldType::Float:
+    case FieldType::Currency: {
+        const auto v = DecimalNumber(text);
+        if (!v) Refuse(f, text, "is not a number (use a \".\" decimal point)");
+        f.SetFloat(*v);
+        return;
+    }
+    case FieldType::BCD:
+        if (!IsDecimalText(text)) Refuse(f, text, "is not a number (use a \".\" decimal point)");
+        f.SetString(std::string(text));
+        return;
+    case FieldType::Date:
+    case FieldType::DateTime: {
+        const auto v = DateText(text, f.Type() == FieldType::DateTime, config);
+        if (!v)
+            Refuse(f, text,
+                   fmt::format("is not a valid date (use YYYY-MM-DD{} or {})",
+                               f.Type() == FieldType::DateTime ? " or YYYY-MM-DDThh:mm:ss" : "",
+                               config.DateEntryFormat()));
+        f.SetDateTime(*v);
+        return;
+    }
+    case FieldType::Time: {
+        const auto v = ClockTime(text);
+        if (!v) Refuse(f, text, "is not a time of day (use hh:mm or hh:mm:ss)");
+        f.SetDateTime(*v);
+        return;
+    }
+    case FieldType::AutoInc: break;
+    }
+    Refuse(f, text, "cannot be set");
+}
+
+void BatchUi::DoShowMessage(MessageKind kind, std::string_view, std::string_view text) {
+    (kind == MessageKind::Error ? errors : messages).emplace_back(text);
+}
+
+// ---- DocumentSession -------------------------------------------------------------------------
+
+DocumentSession::DocumentSession(Config config) : config_(std::move(config)) {
+    auto options = std::make_unique<Options>();
+    const ConfigFiles& f = config_.Files();
+    const OptionsLoadReport r = LoadOptions(*options, f.options, f.defaultOptions);
+    if (!r.Loaded()) {
+        Note(fmt::format("the options cannot be read ({}); counting 365.25 days per year", r.error));
+        options.reset();
+    } else if (!r.HeaderLoaded() || !options->DaysPerYearType()) {
+        Note(fmt::format("{} holds no days-per-year choice; counting 365.25 days per year", r.file.string()));
+    }
+    options_ = std::move(options);
+    Attach();
+}
+
+DocumentSession::DocumentSession(Config config, std::unique_ptr<Options> options)
+    : config_(std::move(config)), options_(std::move(options)) {
+    Attach();
+}
+
+DocumentSession::~DocumentSession() {
+    // The sheets take their handlers off the tables before the document goes.
+    birthdays_.reset();
+    chronology_.reset();
+    proRata_.reset();
+    repeat_.reset();
+    multiple_.reset();
+    math_.reset();
+    interval_.reset();
+}
+
+void DocumentSession::Attach() {
+    if (options_) {
+        config_.SetPaths(options_->paths);
+        // A choice the lists do not know means the system setting, as 0 does.
+        config_.SetDateFormats(options_->DateEntryFormat().value_or(0));
+        ctx_.daysPerYearType = options_->DaysPerYearType().value_or(kDefaultDaysPerYear);
+    } else {
+        config_.SetDateFormats(0);
+        ctx_.daysPerYearType = kDefaultDaysPerYear;
+    }
+    doc_.SetPaths(DocumentPathsFrom(config_));
+
+    skip_ = CreateSkipSet(std::make_shared<SkipFileRef>(), config_.DateEntryFormat());
+    ctx_.locale = config_.GetLocale();
+    ctx_.dateEntryFormat = config_.DateEntryFormat();
+    ctx_.dateDisplayFormat = config_.DateDisplayFormat();
+    ctx_.reportDateText = [this](TDateTime d) { return config_.ReportDateText(d); };
+    ctx_.skip = skip_.get();
+    ctx_.header = &doc_.header;
+    ctx_.markModified = [this] { doc_.MarkModified(); };
+
+    const TableMaker make = [this](const std::string& name) -> MemTable& { return doc_.Table(name); };
+    interval_ = std::make_unique<IntervalSheet>(DefineIntervalTables(make), ctx_);
+    math_ = std::make_unique<MathSheet>(DefineMathTables(make), ctx_);
+    const MultipleTables mul = DefineMultipleTables(make);
+    multiple_ = std::make_unique<MultipleSheet>(mul.taMin, mul.taMul, ctx_);
+    repeat_ = std::make_unique<RepeatSheet>(DefineRepeatTables(make), ctx_);
+    if (options_) repeat_->RefillDescriptions(options_->taAno);
+    proRata_ = std::make_unique<ProRataSheet>(DefineProRataTables(make), ctx_);
+    const ChronologyTables chr = DefineChronologyTables(make);
+    chronology_ = std::make_unique<ChronologySheet>(chr.taChr, chr.taZon, ctx_, options_ ? &options_->taFmt : nullptr);
+    birthdays_ = std::make_unique<BirthdaysSheet>(DefineBirthdayTables(make), ctx_);
+
+    doc_.hooks.clearSkipSelection = [this] {
+        ResetSkipSet(*skip_);
+        ClearSkipRules(*skip_, true);
+    };
+    doc_.hooks.headerToControls = [this] { ReloadSkipSet(); };
+    doc_.hooks.afterLoad = [this] { multiple_->dbgMulUpdateFooter(); };
+}
+
+void DocumentSession::SetToday(std::function<TDateTime()> today) {
+    ctx_.today = today;
+    doc_.hooks.today = std::move(today);
+}
+
+LoadReport DocumentSession::Open(const std::string& fileName) {
+    carried_.clear();
+    return doc_.Load(fileName);
+}
+
+void DocumentSession::NewDocument() {
+    carried_.clear();
+    const std::string& templ = doc_.Paths().templateFile;
+    try {
+        doc_.Load(templ);
+    } catch (const DocumentError&) {
+        doc_.Clear();
+        doc_.tools.ApplyOutputRecordRule(true);
+        doc_.SetFileName(doc_.Paths().dataNewFile);
+        doc_.SetNameUnconfirmed(true);
+        ReloadSkipSet();
+        throw;
+    }
+    doc_.ApplyNewDefaults(0);
+    doc_.SetModified(false);
+    doc_.SetCalcModified(false);
+}
+
+void DocumentSession::Save(const std::string& fileName) {
+    doc_.PrepareSave();
+    doc_.Save(fileName);
+}
+
+void DocumentSession::ReloadSkipSet() {
+    const SkipFileRef ref = doc_.header.SkipRef(SkipSlot::Calculator);
+    ResetSkipSet(*skip_);
+    ClearSkipRules(*skip_, true);
+    skip_->ref = std::make_shared<SkipFileRef>(ref);
+    skip_->active = false;
+    ctx_.invert = ref.invert;
+    if (ref.fileName.empty()) return;
+    SkipFileConfigOf<Config> adapter(config_);
+    SkipReadReport report;
+    if (LoadSkipFile(ref.fileName, skip_.get(), &adapter, &report)) {
+        skip_->active = true;
+        if (!report.Complete())
+            Note(fmt::format("the skip-date file {} is damaged ({}); its readable rules are used",
+                             config_.ExpandPathMacros(ref.fileName), report.Summary()));
+    } else {
+        // The reference stays in the document; only the dates are not skipped.
+        Note(fmt::format("the skip-date file {} cannot be read{}; no dates are skipped",
+                         config_.ExpandPathMacros(ref.fileName),
+                         report.fileError.empty() ? std::string() : " (" + report.fileError + ")"));
+    }
+}
+
+void DocumentSession::ShowResultPage(SheetKind kind) {
+    ctx_.invert = doc_.header.Get(hdr::cbInvertSkip);
+    switch (kind) {
+    case SheetKind::Interval: interval_->nbCalcPageChanged(kIntervalGridPage); return;
+    case SheetKind::Math: math_->nbMathPageChanged(kMathGridPage); return;
+    case SheetKind::Multiple:
+        try {
+            multiple_->nbMulPageChanged(kMultipleResultPage);
+        } catch (const std::invalid_argument& e) {
+            Note(fmt::format("Multiple sheet: {}", e.what()));
+        }
+        return;
+    case SheetKind::Repeat: doc_.Table(kRepeatTableName).Refresh(); return;
+    case SheetKind::ProRata:
+        try {
+            proRata_->nbProPageChanged(ppResult);
+        } catch (const std::invalid_argument& e) {
+            Note(fmt::format("Pro-rata sheet: {}", e.what()));
+        }
+        return;
+    case SheetKind::Chronology:
+        chronology_->nbChrPageChanged(kChronologyGridPage);
+        doc_.Table(kChronologyTableName).Refresh();
+        return;
+    case SheetKind::Birthdays: doc_.Table(kBirthdaysTableName).Refresh(); return;
+    case SheetKind::Plan: return;
+    }
+}
+
+void DocumentSession::RecalculateAll() {
+    for (const SheetInfo& s : kSheets) ShowResultPage(s.kind);
+    repeat_->Recalculate();
+    try {
+        chronology_->PrepareChronologyColumns();
+    } catch (const std::exception& e) {
+        Note(fmt::format("Chronology sheet: {}", e.what()));
+    }
+}
+
+MemTable& DocumentSession::CarriedTable(std::string_view name) {
+    for (auto& t : carried_)
+        if (t->Name() == name) return *t;
+    auto t = std::make_unique<MemTable>(std::string(name));
+    const std::span<const uint8_t> image = doc_.CarriedTable(name);
+    if (!image.empty()) {
+        try {
+            DefineStoredFields(*t, image);
+            LoadFromStream(*t, image);
+        } catch (const std::exception& e) {
+            Note(fmt::format("the stored table {} cannot be read ({})", name, e.what()));
+            t = std::make_unique<MemTable>(std::string(name));
+        }
+    }
+    carried_.push_back(std::move(t));
+    return *carried_.back();
+}
+
+MemTable& DocumentSession::ShownTable(SheetKind kind) {
+    const std::string_view name = SheetInfoOf(kind).table;
+    MemTable& t = doc_.Table(name);
+    return t.FieldCount() == 0 ? CarriedTable(name) : t;
+}
+
+void DocumentSession::InsertRow(SheetKind kind, const std::vector<FieldAssignment>& values) {
+    const SheetInfo& info = SheetInfoOf(kind);
+    if (info.inputTable.empty())
+        throw std::invalid_argument(fmt::format("the {} sheet's rows cannot be added here", info.caption));
+    MemTable& t = doc_.Table(info.inputTable);
+    if (t.FieldCount() == 0)
+        throw std::invalid_argument(fmt::format("the {} sheet is not available in this build", info.caption));
+    for (const auto& [name, text] : values)
+        if (t.FieldIndex(name) < 0) {
+            std::string fields;
+            for (const FieldDef& d : t.Fields()) {
+                if (d.kind == FieldKind::Calculated || d.type == FieldType::AutoInc) continue;
+                if (!fields.empty()) fields += ", ";
+                fields += d.name;
+            }
+            throw FieldValueError(fmt::format("{} has no field {} (its fields: {})", t.Name(), name, fields));
+        }
+    if (t.State() != TableState::Browse) t.Post();
+    // The parties are typed on the page before the result, which drops the remainder row.
+    if (kind == SheetKind::ProRata) proRata_->nbProPageChanged(ppInfo);
+    t.Append();
+    try {
+        for (const auto& [name, text] : values) SetFieldText(t.FieldByName(name), text, config_);
+    } catch (...) {
+        t.Cancel();
+        throw;
+    }
+    try {
+        t.Post();
+    } catch (const std::exception& e) {
+        // The table's events refuse rows with their own errors (an unreadable time, say).
+        if (t.State() != TableState::Browse) t.Cancel();
+        if (dynamic_cast<const TableError*>(&e)) throw;
+        throw TableError(e.what());
+    }
+    doc_.MarkModified();
+    ShowResultPage(kind);
+    if (kind == SheetKind::Repeat) repeat_->Recalculate();
+}
+
+int DocumentSession::InsertSeries() {
+    BatchUi ui;
+    ctx_.invert = doc_.header.Get(hdr::cbInvertSkip);
+    const int added = repeat_->InsertSeries(ui);
+    if (!ui.errors.empty()) {
+        std::string text;
+        for (const std::string& e : ui.errors) text += (text.empty() ? "" : " ") + e;
+        for (char& c : text)
+            if (c == '\n' || c == '\r') c = ' ';
+        throw std::runtime_error(text);
+    }
+    return added;
+}
+
+}  // namespace clx

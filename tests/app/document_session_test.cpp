@@ -1,0 +1,392 @@
+#include "app/document_session.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <unistd.h>
+
+#include "files/fileio.h"
+#include "files/skipfile.h"
+#include "files/tablestream.h"
+#include "output/delimited.h"
+
+namespace clx {
+namespace {
+
+namespace fs = std::filesystem;
+
+TDateTime D(int y, int m, int d) { return EncodeDate(y, m, d); }
+
+class SessionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root = fs::temp_directory_path() / ("clx_session_" + std::to_string(::getpid()));
+        fs::remove_all(root);
+        fs::create_directories(root / "Bin" / "Rsc" / "Eng");
+        fs::create_directories(root / "Data");
+        config = std::make_unique<Config>((root / "Bin" / "clx").string(), Locale::Default());
+    }
+    void TearDown() override { fs::remove_all(root); }
+
+    std::unique_ptr<DocumentSession> Session() {
+        auto s = std::make_unique<DocumentSession>(*config, nullptr);
+        s->SetToday([] { return D(2024, 7, 1); });
+        return s;
+    }
+    std::string Path(const std::string& name) const { return (root / "Data" / name).string(); }
+
+    static int64_t Int(MemTable& t, int row, const char* field) {
+        const Value& v = t.RowValues(row)[static_cast<size_t>(t.FieldIndex(field))];
+        return std::holds_alternative<int64_t>(v) ? std::get<int64_t>(v) : -1;
+    }
+    static double Float(MemTable& t, int row, const char* field) {
+        const Value& v = t.RowValues(row)[static_cast<size_t>(t.FieldIndex(field))];
+        return std::holds_alternative<double>(v) ? std::get<double>(v) : -1;
+    }
+
+    // Rows on every sheet that has a table module, entered as a user would.
+    void Fill(DocumentSession& s) {
+        s.Doc().tools.ApplyOutputRecordRule(true);
+        s.InsertRow(SheetKind::Interval, {{"DFrom", "2024-01-01"}, {"DTo", "2024-03-31"}, {"IncludeLast", "yes"},
+                                          {"Description", "First quarter, both days"}, {"Order", "1"}});
+        s.InsertRow(SheetKind::Math, {{"DFrom", "2001-01-31"}, {"Months", "1"}, {"Description", "one month"}});
+        for (const char* d : {"2024-01-01", "2024-04-01", "2024-07-01"})
+            s.InsertRow(SheetKind::Multiple, {{"Date", d}, {"Event", "quarter day"}});
+        SetHeaderText(s.Doc().header, "rgRcrStyle", "1");
+        SetHeaderText(s.Doc().header, "lmClipLo", "2024-01-15");
+        SetHeaderText(s.Doc().header, "lmFreq", "3");
+        SetHeaderText(s.Doc().header, "lmUnits", "1");
+        SetHeaderText(s.Doc().header, "edNumRep", "3");
+        SetHeaderText(s.Doc().header, "edRcrSeriesTitle", "Payment %n of %q");
+        SetHeaderText(s.Doc().header, "edRcrAmount", "-250.5");
+        EXPECT_EQ(s.InsertSeries(), 3);
+        s.InsertRow(SheetKind::Repeat, {{"Date", "2024-01-01"}, {"Comments", "Opening"}, {"Amount", "1000"}});
+        SetHeaderText(s.Doc().header, "edProAmt", "1000");
+        SetHeaderText(s.Doc().header, "edProDFrom", "2004-01-01");
+        SetHeaderText(s.Doc().header, "edProDTo", "2004-12-31");
+        SetHeaderText(s.Doc().header, "cbProIncludeFirst", "1");
+        SetHeaderText(s.Doc().header, "cbProIncludeLast", "1");
+        s.InsertRow(SheetKind::ProRata, {{"Name", "A"}, {"DFrom", "2004-01-01"}, {"DTo", "2004-06-30"}});
+        s.InsertRow(SheetKind::ProRata, {{"Name", "B"}, {"DFrom", "2004-07-01"}, {"DTo", "2004-12-31"}});
+        SetHeaderText(s.Doc().header, "cbUseTime", "1");
+        SetHeaderText(s.Doc().header, "cbZone", "1");
+        MemTable& zones = s.Doc().Table("taZon");
+        zones.Append();
+        SetFieldText(zones.FieldByName("Location"), "Sydney", s.Cfg());
+        SetFieldText(zones.FieldByName("Adj"), "+10:00", s.Cfg());
+        zones.Post();
+        s.InsertRow(SheetKind::Chronology,
+                    {{"Date", "2024-03-06"}, {"Time", "09:00"}, {"Name", "Letter sent"}, {"Memo", "By courier"}});
+        s.InsertRow(SheetKind::Chronology,
+                    {{"Date", "2024-03-05"}, {"Time", "14:30"}, {"iZone", "1"}, {"Name", "Call from Sydney"}});
+        s.InsertRow(SheetKind::Birthdays, {{"Name", "Ann"}, {"DOB", "1970-05-10"}, {"DOD", "2020-05-11"}});
+        s.InsertRow(SheetKind::Birthdays, {{"Name", "Bob"}, {"DOB", "1960-02-29"}, {"TOB", "06:30"}});
+        s.Doc().Rtf("redNote") = "{\\rtf1\\ansi Notes of the matter\\par}";
+        s.RecalculateAll();
+    }
+
+    fs::path root;
+    std::unique_ptr<Config> config;
+};
+
+TEST_F(SessionTest, TheSheetsCalculateWhatTheyShow) {
+    auto s = Session();
+    Fill(*s);
+    MemTable& one = s->ShownTable(SheetKind::Interval);
+    ASSERT_EQ(one.RecordCount(), 1);
+    EXPECT_EQ(Int(one, 0, "Days"), 91);
+    MemTable& mth = s->ShownTable(SheetKind::Math);
+    EXPECT_EQ(Float(mth, 0, "DTo"), D(2001, 2, 28));
+    MemTable& mul = s->ShownTable(SheetKind::Multiple);
+    ASSERT_EQ(mul.RecordCount(), 2);
+    // "Count First Date" is off in a document that did not come from the template.
+    EXPECT_EQ(s->Doc().header.Get(hdr::MulFirstStart), D(2024, 1, 2));
+    MemTable& rcr = s->ShownTable(SheetKind::Repeat);
+    ASSERT_EQ(rcr.RecordCount(), 4);
+    // The opening row sorts first; the balance runs through all rows in date order.
+    EXPECT_DOUBLE_EQ(Float(rcr, 0, "Balance"), 1000);
+    EXPECT_DOUBLE_EQ(Float(rcr, 3, "Balance"), 1000 - 3 * 250.5);
+    MemTable& pro = s->ShownTable(SheetKind::ProRata);
+    ASSERT_EQ(pro.RecordCount(), 2);
+    EXPECT_DOUBLE_EQ(Float(pro, 0, "Share"), 497.27);
+    EXPECT_DOUBLE_EQ(Float(pro, 1, "Share"), 502.73);
+    // The Sydney call comes first: 14:30 there is 00:30 the next day here.
+    MemTable& chr = s->ShownTable(SheetKind::Chronology);
+    ASSERT_EQ(chr.RecordCount(), 2);
+    EXPECT_NEAR(Float(chr, 0, "LocalDateTime"), D(2024, 3, 6) + 0.5 / 24, 1e-9);
+    EXPECT_NEAR(Float(chr, 1, "LocalDateTime"), D(2024, 3, 6) + 9.0 / 24, 1e-9);
+    MemTable& sta = s->ShownTable(SheetKind::Birthdays);
+    ASSERT_EQ(sta.RecordCount(), 2);
+    EXPECT_EQ(std::get<std::string>(sta.RowValues(0)[static_cast<size_t>(sta.FieldIndex("StarSign"))]), "Pisces");
+    EXPECT_DOUBLE_EQ(Float(sta, 1, "Age"), 50);
+}
+
+TEST_F(SessionTest, SaveLoadSaveGivesTheSameBytes) {
+    for (const char* name : {"a.cxz", "a.qdk"}) {
+        auto s = Session();
+        Fill(*s);
+        s->Save(Path(name));
+        const std::vector<uint8_t> first = ReadFileBytes(Path(name));
+
+        auto again = Session();
+        const LoadReport report = again->Open(Path(name));
+        for (const SectionOutcome& o : report) EXPECT_NE(o.result, SectionResult::Damaged) << o.error;
+        EXPECT_EQ(again->ShownTable(SheetKind::Repeat).RecordCount(), 4);
+        EXPECT_EQ(again->Doc().Rtf("redNote"), "{\\rtf1\\ansi Notes of the matter\\par}");
+        const std::string copy = std::string("b") + (name + 1);
+        again->Save(Path(copy));
+        EXPECT_EQ(ReadFileBytes(Path(copy)), first) << name;
+        EXPECT_TRUE(again->TakeNotes().empty());
+    }
+}
+
+TEST_F(SessionTest, SavingOverADocumentKeepsItsBackup) {
+    auto s = Session();
+    Fill(*s);
+    s->Save(Path("a.cxz"));
+    const std::vector<uint8_t> first = ReadFileBytes(Path("a.cxz"));
+    s->InsertRow(SheetKind::Interval, {{"DFrom", "2024-05-01"}, {"DTo", "2024-05-02"}});
+    s->Save(Path("a.cxz"));
+    EXPECT_EQ(ReadFileBytes(Path("a.~dz")), first);
+    EXPECT_NE(ReadFileBytes(Path("a.cxz")), first);
+    // A save that cannot be written leaves no file behind and throws.
+    EXPECT_THROW(s->Save(Path("missing folder/a.cxz")), DocumentError);
+    EXPECT_FALSE(fs::exists(root / "Data" / "missing folder"));
+}
+
+TEST_F(SessionTest, TheCalculatorSkipSetComesFromTheDocumentsFile) {
+    {
+        auto weekends = CreateSkipSet(std::make_shared<SkipFileRef>(), "dd/mm/yyyy");
+        weekends->header.SetWeekday(1, true);
+        weekends->header.SetWeekday(7, true);
+        SaveSkipFile(Path("weekends.skx"), *weekends);
+    }
+    auto s = Session();
+    s->Doc().tools.ApplyOutputRecordRule(true);
+    s->Doc().header.SetSkipRef(SkipSlot::Calculator, {false, config->ContractPathMacros(Path("weekends.skx"))});
+    s->ReloadSkipSet();
+    EXPECT_TRUE(IsSkipActive(&s->CalculatorSkip()));
+    // Monday 4 to Sunday 10 March 2024: the weekend is skipped.
+    s->InsertRow(SheetKind::Interval, {{"DFrom", "2024-03-04"}, {"DTo", "2024-03-10"}, {"IncludeLast", "1"}});
+    EXPECT_EQ(Int(s->ShownTable(SheetKind::Interval), 0, "Days"), 5);
+    s->Save(Path("skip.cxz"));
+
+    auto again = Session();
+    again->Open(Path("skip.cxz"));
+    again->ShowResultPage(SheetKind::Interval);
+    EXPECT_EQ(Int(again->ShownTable(SheetKind::Interval), 0, "Days"), 5);
+
+    // Inverted: only the weekend counts.
+    again->Doc().header.Set(hdr::cbInvertSkip, true);
+    again->ShowResultPage(SheetKind::Interval);
+    EXPECT_EQ(Int(again->ShownTable(SheetKind::Interval), 0, "Days"), 2);
+
+    // Without the file nothing is skipped, the user is told, and the document keeps the name.
+    fs::remove(Path("weekends.skx"));
+    auto missing = Session();
+    missing->Open(Path("skip.cxz"));
+    EXPECT_FALSE(IsSkipActive(&missing->CalculatorSkip()));
+    const auto notes = missing->TakeNotes();
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_NE(notes[0].find("weekends.skx cannot be read"), std::string::npos) << notes[0];
+    missing->ShowResultPage(SheetKind::Interval);
+    EXPECT_EQ(Int(missing->ShownTable(SheetKind::Interval), 0, "Days"), 7);
+    missing->Save(Path("skip2.cxz"));
+    auto reread = Session();
+    reread->Open(Path("skip2.cxz"));
+    EXPECT_EQ(reread->Doc().header.SkipRef(SkipSlot::Calculator).fileName,
+              config->ContractPathMacros(Path("weekends.skx")));
+}
+
+TEST_F(SessionTest, PlanRowsAreShownAndCarriedAsStored) {
+    {
+        Document plain;
+        MemTable& dates = plain.Table("taMpd");
+        dates.AddField("Date", FieldType::DateTime);
+        dates.AddField("Step", FieldType::String, 80);
+        dates.AddField("Who", FieldType::String, 40);
+        dates.AddField("Done", FieldType::Boolean);
+        for (int i = 0; i < 2; ++i) {
+            dates.Append();
+            dates.FieldByName("Date").SetDateTime(D(2024, 8, 1 + i));
+            dates.FieldByName("Step").SetString(i ? "Serve the claim" : "Issue the claim");
+            dates.FieldByName("Who").SetString("Solicitor");
+            dates.FieldByName("Done").SetBoolean(i == 0);
+            dates.Post();
+        }
+        plain.tools.ApplyOutputRecordRule(true);
+        plain.Save(Path("plan.cxz"));
+    }
+    const std::vector<uint8_t> first = ReadFileBytes(Path("plan.cxz"));
+    auto s = Session();
+    s->Open(Path("plan.cxz"));
+    MemTable& shown = s->ShownTable(SheetKind::Plan);
+    ASSERT_EQ(shown.RecordCount(), 2);
+    ASSERT_EQ(shown.FieldCount(), 4);
+    EXPECT_EQ(shown.Fields()[1].type, FieldType::String);
+    EXPECT_EQ(shown.Fields()[1].size, 80);
+    EXPECT_EQ(std::get<std::string>(shown.RowValues(1)[1]), "Serve the claim");
+    EXPECT_EQ(std::get<bool>(shown.RowValues(0)[3]), true);
+    EXPECT_EQ(DelimitedText(shown, SheetCsvFields(SheetKind::Plan), true, ",", "yyyy/mm/dd", Locale::Default()),
+              "Date,Step,Who\r\n2024/08/01,Issue the claim,Solicitor\r\n2024/08/02,Serve the claim,Solicitor\r\n");
+    // The stored rows go back unchanged.
+    s->Save(Path("plan2.cxz"));
+    Document reread;
+    reread.Load(Path("plan2.cxz"));
+    EXPECT_EQ(std::vector<uint8_t>(reread.CarriedTable("taMpd").begin(), reread.CarriedTable("taMpd").end()),
+              std::vector<uint8_t>(s->Doc().CarriedTable("taMpd").begin(), s->Doc().CarriedTable("taMpd").end()));
+    EXPECT_FALSE(first.empty());
+    EXPECT_THROW(s->InsertRow(SheetKind::Plan, {}), std::invalid_argument);
+}
+
+TEST_F(SessionTest, RowsThatCannotBeAddedLeaveTheTableAsItWas) {
+    auto s = Session();
+    MemTable& one = s->Doc().Table("taOne");
+    EXPECT_THROW(s->InsertRow(SheetKind::Interval, {{"Dfromm", "2024-01-01"}}), FieldValueError);
+    EXPECT_THROW(s->InsertRow(SheetKind::Interval, {{"DFrom", "2024-02-30"}}), FieldValueError);
+    EXPECT_THROW(s->InsertRow(SheetKind::Interval, {{"Days", "3"}}), FieldValueError);
+    EXPECT_EQ(one.RecordCount(), 0);
+    EXPECT_EQ(one.State(), TableState::Browse);
+    // The new-row defaults fill what is not given.
+    s->InsertRow(SheetKind::Interval, {});
+    ASSERT_EQ(one.RecordCount(), 1);
+    EXPECT_EQ(Int(one, 0, "Days"), 7);
+}
+
+TEST_F(SessionTest, FieldTextIsCheckedAgainstTheField) {
+    MemTable t("t");
+    t.AddField("S", FieldType::String, 5);
+    t.AddField("N", FieldType::Integer);
+    t.AddField("W", FieldType::SmallInt);
+    t.AddField("B", FieldType::Boolean);
+    t.AddField("F", FieldType::Float);
+    t.AddField("D", FieldType::Date);
+    t.AddField("DT", FieldType::DateTime);
+    t.AddField("T", FieldType::Time);
+    t.AddField("P", FieldType::BCD, 4);
+    t.AddField("A", FieldType::AutoInc);
+    t.AddField("C", FieldType::Integer, 0, FieldKind::Calculated);
+    struct Case {
+        const char* field;
+        const char* text;
+        bool ok;
+        Value value;
+    };
+    const std::vector<Case> cases = {
+        {"S", "abcde", true, std::string("abcde")},
+        {"S", "abcdef", false, {}},
+        {"S", "caf\xC3\xA9", true, std::string("caf\xC3\xA9")},
+        {"S", "\xE2\x82\xAC", true, std::string("\xE2\x82\xAC")},   // the euro sign is in the code page
+        {"S", "\xE4\xB8\xAD", false, {}},                             // a character outside it is not
+        {"N", "-12", true, int64_t{-12}},
+        {"N", "+7", true, int64_t{7}},
+        {"N", "1.5", false, {}},
+        {"N", "3000000000", false, {}},
+        {"W", "40000", false, {}},
+        {"B", "Yes", true, true},
+        {"B", "off", true, false},
+        {"B", "maybe", false, {}},
+        {"F", "1.25", true, 1.25},
+        {"F", "1,25", false, {}},
+        {"F", "nan", false, {}},
+        {"D", "2024-02-29", true, D(2024, 2, 29)},
+        {"D", "02/29/2024", true, D(2024, 2, 29)},   // the entry format of the default locale
+        {"D", "2023-02-29", false, {}},
+        {"DT", "2024-03-05T14:30", true, D(2024, 3, 5) + 14.5 / 24},
+        {"DT", "2024-03-05T25:00", false, {}},
+        {"T", "09:15", true, 9.25 / 24},
+        {"T", "9", false, {}},
+        {"P", "-1.25", true, std::string("-1.2500")},
+        {"P", "1e3", false, {}},
+        {"A", "5", false, {}},
+        {"C", "5", false, {}},
+        {"N", "", true, Value{}},
+    };
+    for (const Case& c : cases) {
+        t.Append();
+        if (c.ok) {
+            EXPECT_NO_THROW(SetFieldText(t.FieldByName(c.field), c.text, *config)) << c.field << " " << c.text;
+            const Value& v = t.FieldByName(c.field).AsValue();
+            if (std::holds_alternative<double>(c.value))
+                EXPECT_NEAR(std::get<double>(v), std::get<double>(c.value), 1e-9) << c.field << " " << c.text;
+            else
+                EXPECT_EQ(v, c.value) << c.field << " " << c.text;
+        } else {
+            EXPECT_THROW(SetFieldText(t.FieldByName(c.field), c.text, *config), FieldValueError)
+                << c.field << " " << c.text;
+        }
+        t.Cancel();
+    }
+}
+
+TEST_F(SessionTest, ASeriesTheSettingsCannotMakeIsRefused) {
+    auto s = Session();
+    SetHeaderText(s->Doc().header, "rgRcrStyle", "0");
+    SetHeaderText(s->Doc().header, "lmClipLo", "2024-01-01");
+    SetHeaderText(s->Doc().header, "lmClipHi", "2400-01-01");
+    SetHeaderText(s->Doc().header, "lmFreq", "1");
+    SetHeaderText(s->Doc().header, "lmUnits", "1");
+    EXPECT_THROW(s->InsertSeries(), std::runtime_error);
+    EXPECT_EQ(s->Doc().Table("taRcr").RecordCount(), 0);
+}
+
+// ---- the factory documents of the build -----------------------------------------------------
+
+class FactoryDocuments : public ::testing::Test {
+protected:
+    FactoryDocuments() : config(std::string(CLX_BUILD_ROOT) + "/Bin/clx", Locale::Default()) {}
+    Config config;
+};
+
+TEST_F(FactoryDocuments, TheTemplateMakesAnEmptyNewDocument) {
+    DocumentSession s(config);
+    s.SetToday([] { return D(2024, 7, 1); });
+    const LoadReport report = s.Open(config.Files().newTemplate);
+    for (const SectionOutcome& o : report) EXPECT_EQ(o.result, SectionResult::Loaded) << o.index;
+    for (const auto& sec : kDocumentSections) {
+        if (sec.kind == SectionKind::Table) {
+            EXPECT_EQ(s.Doc().Table(sec.object).RecordCount(), 0) << sec.object;
+        }
+    }
+    for (int i = 0; i < kToolRecCount; ++i) EXPECT_TRUE(s.Doc().tools[i].Initialised());
+    EXPECT_EQ(s.Doc().tools[soInterval].FileName(ToolFile::Csv), "<TMP>interval.csv");
+    EXPECT_NE(s.Doc().Rtf("redCalcTitle").find("Interval Calculation"), std::string::npos);
+
+    s.NewDocument();
+    EXPECT_EQ(s.Doc().FileName(), config.Files().dataNew);
+    EXPECT_FALSE(s.Doc().Modified());
+    EXPECT_EQ(s.Doc().header.Get(hdr::lmClipLo), D(2024, 7, 1));
+    EXPECT_EQ(s.Doc().header.Get(hdr::lmClipHi), D(2024, 7, 1) + 183);
+    EXPECT_EQ(s.Doc().header.Get(hdr::edDos), D(2024, 7, 1));
+    EXPECT_EQ(s.Doc().header.Get(hdr::edRcrSeriesTitle), "Date No. %n");
+    EXPECT_TRUE(s.Doc().header.Get(hdr::cbProIncludeFirst));
+}
+
+TEST_F(FactoryDocuments, TheDemonstrationHasEverySheetAtWork) {
+    DocumentSession s(config);
+    const LoadReport report = s.Open(config.Files().demo);
+    for (const SectionOutcome& o : report) EXPECT_EQ(o.result, SectionResult::Loaded) << o.index;
+    s.RecalculateAll();
+    EXPECT_TRUE(s.TakeNotes().empty());
+    for (const SheetInfo& info : DocumentSheets()) {
+        if (info.kind == SheetKind::Plan) continue;
+        if (s.Doc().Table(info.table).FieldCount() == 0) continue;   // a sheet this build lacks
+        EXPECT_GT(s.ShownTable(info.kind).RecordCount(), 0) << info.name;
+    }
+    // The loan runs down to nil on its last repayment.
+    MemTable& rcr = s.ShownTable(SheetKind::Repeat);
+    ASSERT_EQ(rcr.RecordCount(), 25);
+    const int bal = rcr.FieldIndex("Balance");
+    EXPECT_DOUBLE_EQ(std::get<double>(rcr.RowValues(0)[static_cast<size_t>(bal)]), 24000);
+    EXPECT_DOUBLE_EQ(std::get<double>(rcr.RowValues(24)[static_cast<size_t>(bal)]), 0);
+    // The premium is shared out to the cent.
+    MemTable& mul = s.ShownTable(SheetKind::Multiple);
+    ASSERT_EQ(mul.RecordCount(), 4);
+    double shared = 0;
+    for (int i = 0; i < 4; ++i) shared += std::get<double>(mul.RowValues(i)[static_cast<size_t>(mul.FieldIndex("Amount"))]);
+    EXPECT_NEAR(shared, 12000, 1e-6);
+    EXPECT_EQ(s.Doc().header.Get(hdr::MulTotalDays), 366);
+}
+
+}  // namespace
+}  // namespace clx
