@@ -1,3 +1,4 @@
+#include "platform/text_encoding.h"
 #include "platform/locale.h"
 
 #include <langinfo.h>
@@ -47,10 +48,6 @@ icu::UnicodeString WithoutDirectionMarks(icu::UnicodeString u) {
     return u;
 }
 
-void AppendUtf8(std::string& out, char32_t c) {
-    icu::UnicodeString u(static_cast<UChar32>(c));
-    u.toUTF8String(out);
-}
 
 // A literal of an ICU or strftime pattern, written so that our pattern language copies it.
 void AppendLiteral(std::string& out, char32_t c, char dateSep, char timeSep) {

@@ -10,6 +10,7 @@
 // plain text into a position range. In texts given to FindText and ReplaceRange, "\r\n",
 // "\r" and "\n" each stand for one paragraph break. A line break inside a paragraph (RTF
 // \line) is the character U+000B; a tab is "\t". The final paragraph has no break.
+#include "platform/text_encoding.h"
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -166,14 +167,12 @@ std::optional<RichText> TryReadRtf(std::string_view data, std::string* error = n
 std::string WriteRtf(const RichText& text);
 
 namespace richtext_detail {
-// Shared by the model, the reader and the writer.
-void AppendUtf8(std::string& out, char32_t c);
-// Decodes valid UTF-8; invalid bytes come out as U+FFFD.
-std::u32string DecodeUtf8(std::string_view s);
-bool IsValidUtf8(std::string_view s);
-std::size_t CountCodePoints(std::string_view validUtf8);
-char32_t FromCp1252(unsigned char byte);
-int ToCp1252(char32_t c);    // the byte, or -1 when the character has none
+using clx::AppendUtf8;
+using clx::CountCodePoints;
+using clx::DecodeUtf8;
+using clx::FromCp1252;
+using clx::IsValidUtf8;
+using clx::ToCp1252;
 }  // namespace richtext_detail
 
 }  // namespace clx
