@@ -1,5 +1,5 @@
-#include "platform/text_encoding.h"
 #include "files/codepage.h"
+#include "platform/text_encoding.h"
 
 #include <cstdint>
 

@@ -1,5 +1,5 @@
-#include "platform/text_encoding.h"
 #include "files/tablestream.h"
+#include "platform/text_encoding.h"
 
 #include <fmt/format.h>
 

@@ -1,5 +1,5 @@
-#include "platform/text_encoding.h"
 #include "platform/locale.h"
+#include "platform/text_encoding.h"
 
 #include <langinfo.h>
 #include <locale.h>
