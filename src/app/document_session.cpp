@@ -22,11 +22,7 @@
 #include "sheets/math_sheet.h"
 #include "sheets/multiple_sheet.h"
 #include "sheets/prorata_sheet.h"
-// The Repeat and the Multiple sheet both name their clearing question kClearDatesQuestion;
-// the Repeat one is read under another name here so that both headers can be included.
-#define kClearDatesQuestion kRepeatClearDatesQuestion
 #include "sheets/repeat_sheet.h"
-#undef kClearDatesQuestion
 
 namespace clx {
 

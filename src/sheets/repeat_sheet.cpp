@@ -385,7 +385,7 @@ bool RepeatSheet::DeleteSeries(UiServices& ui) {
 }
 
 bool RepeatSheet::NewRepeat(UiServices& ui) {
-    if (!ui.Ask(kClearDatesQuestion)) return false;
+    if (!ui.Ask(kClearSeriesQuestion)) return false;
     if (table_.State() != TableState::Browse) table_.Cancel();
     const bool hadRows = !table_.IsEmpty();
     table_.EmptyTable();

@@ -37,7 +37,7 @@ inline constexpr const char* kRepeatGridPage = "RcrResult";
 
 inline constexpr const char* kInsertSeriesCaption = "Insert Series";
 inline constexpr const char* kDeleteSeriesCaption = "Delete Series";
-inline constexpr const char* kClearDatesQuestion = "Clear all the existing dates first";
+inline constexpr const char* kClearSeriesQuestion = "Clear all the existing dates first";
 
 // The style list rgRcrStyle; the position is the style.
 inline constexpr std::array<const char*, 2> kRepeatStyleItems{

@@ -294,7 +294,7 @@ TEST_F(RepeatSheetTest, NewAsksAndClearsOnlyOnYes) {
     ui.QueueAnswer(ConfirmResult::Yes);
     EXPECT_TRUE(sheet.NewRepeat(ui));
     EXPECT_TRUE(table.IsEmpty());
-    EXPECT_EQ(ui.Texts(UiCallKind::Ask), (std::vector<std::string>{kClearDatesQuestion, kClearDatesQuestion}));
+    EXPECT_EQ(ui.Texts(UiCallKind::Ask), (std::vector<std::string>{kClearSeriesQuestion, kClearSeriesQuestion}));
 }
 
 TEST(RepeatColours, PaletteBySeriesModuloTen) {
