@@ -1,5 +1,6 @@
 #include "app/dataoptions.h"
 
+#include <string>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -14,7 +15,9 @@ namespace fs = std::filesystem;
 class DataOptions : public ::testing::Test {
 protected:
     void SetUp() override {
-        root_ = fs::temp_directory_path() / "clx_dataoptions";
+        // One folder per test: ctest runs the tests of this fixture side by side.
+        root_ = fs::temp_directory_path() /
+                ("clx_dataoptions_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(root_);
         fs::create_directories(root_ / "Bin" / "Rsc" / "Eng");
         Options factory;
