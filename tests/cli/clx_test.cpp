@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/clx.h"
+#include "cli/clx_runner.h"
 #include "cli/rules.h"
 #include "platform/datetime.h"
 
@@ -14,24 +15,11 @@ namespace {
 
 using nlohmann::json;
 
-struct Outcome {
-    int code = -1;
-    std::string out, err;
+struct Outcome : test_support::ClxOutcome {
     json Json() const { return json::parse(out); }
 };
 
-Outcome RunWith(const std::vector<std::string>& args, const Locale& loc) {
-    std::vector<std::string> storage{"clx"};
-    storage.insert(storage.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& s : storage) argv.push_back(s.data());
-    std::ostringstream out, err;
-    Outcome o;
-    o.code = Run(static_cast<int>(argv.size()), argv.data(), out, err, loc);
-    o.out = out.str();
-    o.err = err.str();
-    return o;
-}
+Outcome RunWith(const std::vector<std::string>& args, const Locale& loc) { return {test_support::RunClx(args, loc)}; }
 
 Outcome Clx(const std::vector<std::string>& args) { return RunWith(args, Locale::Default()); }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/clx.h"
+#include "cli/clx_runner.h"
 #include "files/fileio.h"
 
 namespace clx::cli {
@@ -18,25 +19,12 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-struct Outcome {
-    int code = -1;
-    std::string out, err;
+struct Outcome : test_support::ClxOutcome {
     json Json() const { return json::parse(out); }
     int ErrLines() const { return static_cast<int>(std::count(err.begin(), err.end(), '\n')); }
 };
 
-Outcome Clx(const std::vector<std::string>& args) {
-    std::vector<std::string> storage{"clx"};
-    storage.insert(storage.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& s : storage) argv.push_back(s.data());
-    std::ostringstream out, err;
-    Outcome o;
-    o.code = Run(static_cast<int>(argv.size()), argv.data(), out, err, Locale::Default());
-    o.out = out.str();
-    o.err = err.str();
-    return o;
-}
+Outcome Clx(const std::vector<std::string>& args) { return {test_support::RunClx(args)}; }
 
 std::string ReadText(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);

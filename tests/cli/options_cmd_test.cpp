@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "cli/clx.h"
+#include "cli/clx_runner.h"
 #include "files/fileio.h"
 #include "files/options.h"
 
@@ -16,22 +17,9 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-struct Outcome {
-    int code = -1;
-    std::string out, err;
-};
+using Outcome = test_support::ClxOutcome;
 
-Outcome Clx(std::vector<std::string> args) {
-    args.insert(args.begin(), "clx");
-    std::vector<char*> argv;
-    for (auto& s : args) argv.push_back(s.data());
-    std::ostringstream out, err;
-    Outcome o;
-    o.code = Run(static_cast<int>(argv.size()), argv.data(), out, err, Locale::Default());
-    o.out = out.str();
-    o.err = err.str();
-    return o;
-}
+Outcome Clx(std::vector<std::string> args) { return test_support::RunClx(args); }
 
 void AddRow(MemTable& t, const std::vector<std::pair<const char*, Value>>& values) {
     t.Append();

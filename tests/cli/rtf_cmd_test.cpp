@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/clx.h"
+#include "cli/clx_runner.h"
 #include "files/options.h"
 #include "platform/memtable.h"
 #include "platform/richtext.h"
@@ -17,23 +18,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-    int code = -1;
-    std::string out, err;
-};
+using Outcome = test_support::ClxOutcome;
 
-Outcome Clx(const std::vector<std::string>& args) {
-    std::vector<std::string> storage{"clx"};
-    storage.insert(storage.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& s : storage) argv.push_back(s.data());
-    std::ostringstream out, err;
-    Outcome o;
-    o.code = Run(static_cast<int>(argv.size()), argv.data(), out, err, Locale::Default());
-    o.out = out.str();
-    o.err = err.str();
-    return o;
-}
+Outcome Clx(const std::vector<std::string>& args) { return test_support::RunClx(args); }
 
 std::string ReadAll(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);

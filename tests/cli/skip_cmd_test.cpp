@@ -10,6 +10,7 @@
 
 #include "app/config.h"
 #include "cli/clx.h"
+#include "cli/clx_runner.h"
 #include "files/fileio.h"
 #include "files/skipfile.h"
 
@@ -19,23 +20,11 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::ordered_json;
 
-struct Outcome {
-    int code = -1;
-    std::string out, err;
+struct Outcome : test_support::ClxOutcome {
     ordered_json Json() const { return ordered_json::parse(out); }
 };
 
-Outcome Clx(std::vector<std::string> args) {
-    args.insert(args.begin(), "clx");
-    std::vector<char*> argv;
-    for (auto& s : args) argv.push_back(s.data());
-    std::ostringstream out, err;
-    Outcome o;
-    o.code = Run(static_cast<int>(argv.size()), argv.data(), out, err, Locale::Default());
-    o.out = out.str();
-    o.err = err.str();
-    return o;
-}
+Outcome Clx(std::vector<std::string> args) { return {test_support::RunClx(args)}; }
 
 class SkipCmd : public ::testing::Test {
 protected:
