@@ -90,6 +90,11 @@ bool FakeUi::OpenDocument(std::string_view fileOrAddress) {
     return openDocumentOk_;
 }
 
+bool FakeUi::ShowModal(ModalForm& form) {
+    Record(UiCallKind::ShowModal, form.FormName(), {});
+    return onShowModal ? onShowModal(form) : false;
+}
+
 bool FakeUi::ShowHelp(std::string_view helpFile, int context) {
     Record(UiCallKind::ShowHelp, {}, helpFile).number = context;
     return showHelpOk_;

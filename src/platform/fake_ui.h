@@ -2,6 +2,7 @@
 // A scripted UiServices for tests: records every call, answers questions from a queue and
 // file dialogs from their own queues, keeps the clipboard in memory.
 #include <deque>
+#include <functional>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -14,7 +15,7 @@ namespace clx {
 enum class UiCallKind {
     Confirm, Ask, Inform, Error, Information,
     OpenFileDialog, SaveFileDialog, SetClipboard, GetClipboard,
-    OpenDocument, ShowHelp, ProcessMessages, Wait,
+    OpenDocument, ShowHelp, ProcessMessages, Wait, ShowModal,
 };
 
 struct UiCall {
@@ -41,6 +42,10 @@ public:
     void QueueOpenResult(std::optional<std::string> r) { openResults_.push_back(std::move(r)); }
     void QueueSaveResult(std::optional<std::string> r) { saveResults_.push_back(std::move(r)); }
 
+    // Modal child windows: the handler plays the user (changes the model, returns whether it was
+    // shown); without one a modal window is recorded and reported as not shown.
+    std::function<bool(ModalForm&)> onShowModal;
+
     void SetOpenDocumentResult(bool ok) { openDocumentOk_ = ok; }
     void SetShowHelpResult(bool ok) { showHelpOk_ = ok; }
 
@@ -62,6 +67,7 @@ public:
     bool OpenDocument(std::string_view fileOrAddress) override;
     bool ShowHelp(std::string_view helpFile, int context) override;
     void ProcessMessages() override;
+    bool ShowModal(ModalForm& form) override;
 
 protected:
     ConfirmResult DoConfirm(std::string_view title, std::string_view text) override;

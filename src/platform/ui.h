@@ -25,6 +25,14 @@ struct FileDialogOptions {
     std::string defaultExt;  // without the point; added by save dialogs when the name has none
 };
 
+// The model of a modal child window. The desktop shows it by its name (a dialog with the
+// model's controls) and returns when the user closes it; the model then holds the user's choice.
+class ModalForm {
+public:
+    virtual ~ModalForm() = default;
+    virtual std::string_view FormName() const = 0;
+};
+
 // "|" stands for a line break in error and information texts.
 std::string BarsToLineBreaks(std::string_view text);
 
@@ -66,6 +74,8 @@ public:
 
     // Lets pending events run.
     virtual void ProcessMessages() = 0;
+    // Shows a modal child window; false when it could not be shown (the model is unchanged).
+    virtual bool ShowModal(ModalForm& form) { (void)form; return false; }
 
     // Waits the given time with the busy cursor while events keep running.
     void Wait(std::chrono::milliseconds duration);
