@@ -22,13 +22,6 @@ namespace clx {
 
 class UiServices;
 
-// A change the user has already declined (for example "Delete Record?" answered No): the
-// table keeps its state and nothing more is shown.
-class TableAbort : public TableError {
-public:
-    TableAbort() : TableError("the change was abandoned") {}
-};
-
 // ---------------------------------------------------------------------------------------------
 // The header record: 1024 bytes, kept as the file holds it.
 

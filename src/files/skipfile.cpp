@@ -59,13 +59,14 @@ void Note(SkipReadReport& report, SectionResult r, const SectionStream& s, const
     }
 }
 
-bool IsSkxFile(const fs::path& p) {
+bool HasExtension(const fs::path& p, std::string_view wanted) {
     std::string ext = p.extension().string();
-    if (ext.size() != 4 || ext[0] != '.') return false;
-    for (size_t i = 0; i < 3; ++i) {
-        char c = ext[i + 1];
+    if (ext.size() != wanted.size() + 1 || ext[0] != '.') return false;
+    for (size_t i = 0; i < wanted.size(); ++i) {
+        char c = ext[i + 1], w = wanted[i];
         if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-        if (c != kSkipFileExt[i]) return false;
+        if (w >= 'A' && w <= 'Z') w = char(w - 'A' + 'a');
+        if (c != w) return false;
     }
     return true;
 }
@@ -99,6 +100,7 @@ std::optional<DiskId> IdOf(const fs::path& p) {
 constexpr int kMaxFolderDepth = 64;
 
 struct Search {
+    std::string_view ext;
     std::set<DiskId> folders, files;
     std::vector<std::string> found;
 };
@@ -118,12 +120,12 @@ void SearchFolder(const fs::path& dir, int depth, Search& search) {
         std::error_code tec;
         if (e.is_symlink(tec)) {
             // A linked file is listed; a linked folder is not entered.
-            if (e.is_regular_file(tec) && IsSkxFile(e.path())) files.push_back(e.path());
+            if (e.is_regular_file(tec) && HasExtension(e.path(), search.ext)) files.push_back(e.path());
             continue;
         }
         if (e.is_directory(tec))
             folders.push_back(e.path());
-        else if (e.is_regular_file(tec) && IsSkxFile(e.path()))
+        else if (e.is_regular_file(tec) && HasExtension(e.path(), search.ext))
             files.push_back(e.path());
     }
     std::sort(files.begin(), files.end(), NameLess);
@@ -316,7 +318,12 @@ SkipFileSelection SelectSkipFile(std::string_view fileName, SkipSet& set, SkipFi
 }
 
 std::vector<std::string> FindSkipFiles(const std::vector<std::string>& folders) {
+    return FindDataFiles(folders, kSkipFileExt);
+}
+
+std::vector<std::string> FindDataFiles(const std::vector<std::string>& folders, std::string_view ext) {
     Search search;
+    search.ext = ext;
     for (const std::string& f : folders) {
         if (f.empty()) continue;
         std::error_code ec;

@@ -154,6 +154,8 @@ struct SkipMenuItem {
 // name) is listed or searched once. Links to folders inside the folders are not followed;
 // unreadable folders are passed over.
 std::vector<std::string> FindSkipFiles(const std::vector<std::string>& folders);
+// The same search for another extension (without the point).
+std::vector<std::string> FindDataFiles(const std::vector<std::string>& folders, std::string_view ext);
 // Built afresh each time the menu pops up.
 std::vector<SkipMenuItem> BuildSkipFileMenu(const std::vector<std::string>& folders);
 

@@ -4,7 +4,7 @@
 // plan into the document's dated plan.
 #include <array>
 #include <cstdint>
-#include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -67,14 +67,6 @@ void DefineStepFields(MemTable& t);
 void DefineKeyDateFields(MemTable& t);
 void DefineMergeFieldFields(MemTable& t);
 
-// A grid column of the plan tables: display label and width of a field.
-struct PlanFieldLabel {
-    std::string field;
-    std::string label;
-    int width = 0;
-};
-const std::vector<PlanFieldLabel>& PlanFieldLabels(std::string_view table);
-
 // The "Edit Options" dialog, asked when the user edits a key date row of the plan steps.
 class EditOptionsDialog : public ModalForm {
 public:
@@ -101,7 +93,8 @@ public:
         MemTable* fields = nullptr;     // taPlf
     };
 
-    explicit TPln(DocumentTables doc = {}, UiServices* ui = nullptr);
+    explicit TPln(UiServices* ui = nullptr);
+    explicit TPln(DocumentTables doc, UiServices* ui = nullptr);
     ~TPln();
     TPln(const TPln&) = delete;
     TPln& operator=(const TPln&) = delete;
@@ -152,6 +145,8 @@ public:
     // Date columns and their titles by the date formats.
     void ApplyDateFormats(const std::string& displayFormat, const std::string& entryFormat);
     const std::string& DisplayFormat() const { return displayFormat_; }
+    // "Date~" + format for steps and plan key dates, "Example Date~" + format for master key dates.
+    std::string DateColumnTitle(const MemTable& table) const;
     const std::string& EntryFormat() const { return entryFormat_; }
 
     // A step's date: the key date (by the step's RelativeTo, looked up in keyField of the key

@@ -30,6 +30,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A change the user has already declined (for example "Delete Record?" answered No): the
+// table keeps its state and nothing more is shown.
+class TableAbort : public TableError {
+public:
+    TableAbort() : TableError("the change was abandoned") {}
+};
+
 struct FieldDef {
     std::string name;
     FieldType type = FieldType::Integer;
