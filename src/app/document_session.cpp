@@ -10,12 +10,16 @@
 
 #include <fmt/format.h>
 
+#include "app/dataoptions.h"
 #include "app/document_commands.h"
 #include "files/bytestream.h"
 #include "files/codepage.h"
 #include "files/skipfile.h"
 #include "files/tablestream.h"
 #include "platform/format.h"
+#include "output/plan_report.h"
+#include "plans/plan_engine.h"
+#include "plans/plan_sheet.h"
 #include "sheets/birthdays_sheet.h"
 #include "sheets/chronology_sheet.h"
 #include "sheets/interval_sheet.h"
@@ -44,7 +48,7 @@ constexpr SheetInfo kSheets[] = {
     {SheetKind::Chronology, "chronology", "Chronology", "taChr", "taChr", soChrono},
     {SheetKind::Birthdays, "birthdays", "Birthdays", "taSta", "taSta", soBirthday},
     {SheetKind::ProRata, "prorata", "Pro-rata", "taPro", "taPro", soProRata},
-    {SheetKind::Plan, "plan", "Plan", "taMpd", "", soPlan},
+    {SheetKind::Plan, "plan", "Plan", "taPln", "", soPlan},
 };
 
 // ---- text to field values ------------------------------------------------------------------
@@ -298,6 +302,59 @@ DocumentSession::DocumentSession(Config config) : config_(std::move(config)) {
     Attach();
 }
 
+// The configuration as the file choosers see it; a data folder added for a chosen file is
+// written to the installation's options at once.
+class DocumentSession::SessionFolders final : public SkipFileConfig {
+public:
+    explicit SessionFolders(DocumentSession& s) : s_(s) {}
+    std::string ExpandPathMacros(std::string_view p) const override { return s_.config_.ExpandPathMacros(p); }
+    std::string ContractPathMacros(std::string_view p) const override { return s_.config_.ContractPathMacros(p); }
+    std::vector<std::string> DataFolderSearchList() const override { return s_.config_.DataFolders(); }
+    bool AddDataFolderOf(std::string_view file) override {
+        if (!s_.options_) return s_.config_.AddDataFolderOf(file);
+        try {
+            return clx::AddDataFolderOf(s_.config_, *s_.options_, file, nullptr);
+        } catch (const std::exception& e) {
+            s_.Note(fmt::format("the options cannot be saved ({})", e.what()));
+            return false;
+        }
+    }
+    std::string DateEntryFormat() const override { return s_.config_.DateEntryFormat(); }
+
+private:
+    DocumentSession& s_;
+};
+
+// The values the report titles merge.
+class DocumentSession::TitleSource final : public TitleValues {
+public:
+    explicit TitleSource(DocumentSession& s) : s_(s) {}
+    std::string CalcMethod() const override {
+        const int m = ReadIntervalSettings(s_.doc_.header).calcMethod;
+        const auto& items = CalcMethodItems();
+        return m >= 0 && static_cast<size_t>(m) < items.size() ? items[static_cast<size_t>(m)] : std::string();
+    }
+    SkipFileState CalculatorSkipFile() const override {
+        const SkipFileRef ref = s_.doc_.header.SkipRef(SkipSlot::Calculator);
+        SkipFileState st;
+        st.inUse = IsSkipActive(s_.skip_.get()) && !ref.fileName.empty();
+        if (st.inUse) st.path = s_.config_.ExpandPathMacros(ref.fileName);
+        return st;
+    }
+    SkipFileState PlanSkipFile() const override {
+        const PlanSkipFileState p = s_.plan_->SkipFile();
+        return {p.inUse, p.path};
+    }
+    TDateTime Today() const override { return s_.ctx_.Today(); }
+    TDateTime AsAtDate() const override { return ReadChronologySettings(s_.doc_.header).dos; }
+    std::string PlanName() const override { return s_.plan_->PlanName(); }
+    std::string ReportDateText(TDateTime d) const override { return s_.config_.ReportDateText(d); }
+    std::string ReportDateTextShort(TDateTime d) const override { return s_.config_.ReportDateTextShort(d); }
+
+private:
+    DocumentSession& s_;
+};
+
 DocumentSession::DocumentSession(Config config, std::unique_ptr<Options> options)
     : config_(std::move(config)), options_(std::move(options)) {
     Attach();
@@ -305,6 +362,8 @@ DocumentSession::DocumentSession(Config config, std::unique_ptr<Options> options
 
 DocumentSession::~DocumentSession() {
     // The sheets take their handlers off the tables before the document goes.
+    plan_.reset();
+    planEngine_.reset();
     birthdays_.reset();
     chronology_.reset();
     proRata_.reset();
@@ -347,11 +406,23 @@ void DocumentSession::Attach() {
     chronology_ = std::make_unique<ChronologySheet>(chr.taChr, chr.taZon, ctx_, options_ ? &options_->taFmt : nullptr);
     birthdays_ = std::make_unique<BirthdaysSheet>(DefineBirthdayTables(make), ctx_);
 
+    planConfig_ = std::make_unique<SessionFolders>(*this);
+    planSkip_ = CreateSkipSet(std::make_shared<SkipFileRef>(), config_.DateEntryFormat());
+    planEngine_ = std::make_unique<TPln>(DefinePlanTables(make), &planUi_);
+    planEngine_->today = [this] { return ctx_.Today(); };
+    plan_ = std::make_unique<PlanSheet>(*planEngine_, *planSkip_, *planConfig_, ctx_, &doc_.tools, &planUi_);
+    plan_->calcModified = [this] { doc_.SetCalcModified(true); };
+    titles_ = std::make_unique<TitleSource>(*this);
+
     doc_.hooks.clearSkipSelection = [this] {
         ResetSkipSet(*skip_);
         ClearSkipRules(*skip_, true);
     };
-    doc_.hooks.headerToControls = [this] { ReloadSkipSet(); };
+    doc_.hooks.headerToControls = [this] {
+        ReloadSkipSet();
+        plan_->HeaderToControls();
+        TakePlanMessages();
+    };
     doc_.hooks.afterLoad = [this] { multiple_->dbgMulUpdateFooter(); };
 }
 
@@ -436,8 +507,86 @@ void DocumentSession::ShowResultPage(SheetKind kind) {
         doc_.Table(kChronologyTableName).Refresh();
         return;
     case SheetKind::Birthdays: doc_.Table(kBirthdaysTableName).Refresh(); return;
-    case SheetKind::Plan: return;
+    case SheetKind::Plan:
+        try {
+            plan_->RecalcPlan();
+        } catch (const std::exception& e) {
+            Note(fmt::format("Plan sheet: {}", e.what()));
+        }
+        TakePlanMessages();
+        return;
     }
+}
+
+void DocumentSession::TakePlanMessages() {
+    for (std::string& e : planUi_.errors) Note(fmt::format("Plan sheet: {}", e));
+    planUi_.errors.clear();
+    planUi_.messages.clear();
+}
+
+const TitleValues& DocumentSession::Titles() const { return *titles_; }
+
+void DocumentSession::ChoosePlan(const std::optional<std::string>& file, std::optional<int32_t> number) {
+    if (file) plan_->SelectPlanFile(*file, false);
+    plan_->SelectPlanNumber(number.value_or(file ? -1 : doc_.header.Get(hdr::PlanUkey)));
+    doc_.SetCalcModified(true);
+    TakePlanMessages();
+}
+
+void DocumentSession::EnterKeyDates(const std::vector<FieldAssignment>& dates) {
+    ShowResultPage(SheetKind::Plan);
+    MemTable& keys = planEngine_->PlanKeyDates();
+    std::vector<std::pair<uint64_t, std::string>> found;
+    for (const auto& [name, text] : dates) {
+        uint64_t id = 0;
+        for (int i = 0; i < keys.RecordCount() && !id; ++i) {
+            const auto* n = std::get_if<std::string>(&keys.RowValues(i)[static_cast<size_t>(keys.FieldIndex("Name"))]);
+            if (n && SameText(*n, name)) id = keys.RowRecordId(i);
+        }
+        if (!id) {
+            std::string names;
+            for (int i = 0; i < keys.RecordCount(); ++i) {
+                const auto* n = std::get_if<std::string>(&keys.RowValues(i)[static_cast<size_t>(keys.FieldIndex("Name"))]);
+                names += (names.empty() ? "" : ", ") + ("\"" + (n ? *n : std::string()) + "\"");
+            }
+            throw std::invalid_argument(keys.IsEmpty()
+                                            ? fmt::format("the plan has no key date \"{}\" (no master plan is selected)", name)
+                                            : fmt::format("the plan has no key date \"{}\"; its key dates are {}", name, names));
+        }
+        found.emplace_back(id, text);
+    }
+    // Checked on a copy first, so that a bad date changes nothing.
+    for (const auto& [id, text] : found) {
+        MemTable probe;
+        DefineKeyDateFields(probe);
+        probe.Append();
+        SetFieldText(probe.FieldByName("Date"), text, config_);
+        probe.Cancel();
+    }
+    for (const auto& [id, text] : found) {
+        keys.GotoRecordId(id);
+        keys.Edit();
+        SetFieldText(keys.FieldByName("Date"), text, config_);
+        keys.Post();
+    }
+    doc_.MarkModified();
+    ShowResultPage(SheetKind::Plan);
+}
+
+RichText DocumentSession::PlanReport() {
+    if (!plan_->HasMasterPlan()) throw std::runtime_error("no master plan is selected");
+    MemTable& m = planEngine_->MasterPlans();
+    if (m.FieldByName("RTF").AsString().empty())
+        throw std::runtime_error(fmt::format("the master plan \"{}\" has no report template", plan_->PlanName()));
+    MemTable noWords;
+    MemTable* words = &noWords;
+    if (options_) words = &options_->taWrd;
+    else DefineTokenTable(noWords);
+    DataTokenEngine engine(*words, config_.GetLocale());
+    engine.SetClock([this] { return ctx_.Today(); });
+    RichText result;
+    MergePlanReport(engine, *plan_, result);
+    return result;
 }
 
 void DocumentSession::RecalculateAll() {

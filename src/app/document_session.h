@@ -17,6 +17,8 @@
 #include "engine/skipset.h"
 #include "files/document.h"
 #include "files/options.h"
+#include "files/skipfile.h"
+#include "output/tokens.h"
 #include "platform/ui.h"
 #include "sheets/sheet_context.h"
 
@@ -29,6 +31,8 @@ class RepeatSheet;
 class ProRataSheet;
 class ChronologySheet;
 class BirthdaysSheet;
+class PlanSheet;
+class TPln;
 
 enum class SheetKind { Interval, Math, Multiple, Repeat, Chronology, Birthdays, ProRata, Plan };
 
@@ -126,6 +130,24 @@ public:
     ProRataSheet& ProRata() { return *proRata_; }
     ChronologySheet& Chronology() { return *chronology_; }
     BirthdaysSheet& Birthdays() { return *birthdays_; }
+    PlanSheet& Plan() { return *plan_; }
+    TPln& PlanEngine() { return *planEngine_; }
+    SkipSet& PlanSkip() { return *planSkip_; }
+
+    // The Plan sheet's master plan menu: the file (when given) chosen as the menu chooses it,
+    // which starts a new plan, then the master plan by its number (-1: none).
+    void ChoosePlan(const std::optional<std::string>& file, std::optional<int32_t> number);
+    // Key dates typed on the "Dates" page: the plan recalculated, each named key date (names
+    // compared without regard to case) given its date, and the plan recalculated again.
+    // Throws std::invalid_argument for a name the plan does not have (the message lists them)
+    // and FieldValueError for a date that cannot be read; nothing changes then.
+    void EnterKeyDates(const std::vector<FieldAssignment>& dates);
+    // The custom text report of the plan: the master plan's template merged with the plan's
+    // tokens and the document's merge field values. Throws std::runtime_error when no master
+    // plan is selected or it has no template.
+    RichText PlanReport();
+    // The values the report titles merge.
+    const TitleValues& Titles() const;
 
     // Notes worth telling the user: options that could not be read, a skip-date file that
     // could not be loaded, a calculation that refused its settings. Taken by TakeNotes.
@@ -192,6 +214,15 @@ private:
     std::unique_ptr<ProRataSheet> proRata_;
     std::unique_ptr<ChronologySheet> chronology_;
     std::unique_ptr<BirthdaysSheet> birthdays_;
+    class SessionFolders;
+    std::unique_ptr<SkipFileConfig> planConfig_;
+    std::unique_ptr<SkipSet> planSkip_;
+    std::unique_ptr<TPln> planEngine_;
+    std::unique_ptr<PlanSheet> plan_;
+    BatchUi planUi_;
+    class TitleSource;
+    std::unique_ptr<TitleValues> titles_;
+    void TakePlanMessages();
     std::vector<std::unique_ptr<MemTable>> carried_;
     std::vector<std::string> notes_;
 };
