@@ -26,6 +26,7 @@ const Kind kKinds[] = {
     {"links", "SOURCE.json OUTPUT.dat", RunLinks},
     {"documents", "SOURCE.json... OUTPUT.cxz...", RunDocuments},
     {"skipfiles", "SOURCE.json... OUTPUT.skx...", RunSkipFiles},
+    {"plans", "SOURCE.json... OUTPUT.cpz|OUTPUT.rtf...", RunPlans},
 };
 
 int Usage(std::ostream& err) {

@@ -30,6 +30,7 @@ int RunOptions(const Args& args);
 int RunLinks(const Args& args);
 int RunDocuments(const Args& args);
 int RunSkipFiles(const Args& args);
+int RunPlans(const Args& args);
 
 // Helpers shared by the kinds.
 Json ReadJson(const std::filesystem::path& source);
