@@ -9,6 +9,10 @@
 #include "files/skipfile.h"
 #include "files/tablestream.h"
 #include "output/delimited.h"
+#include "plans/plan_file.h"
+#include "plans/plan_sheet.h"
+
+#include <fmt/format.h>
 
 namespace clx {
 namespace {
@@ -198,45 +202,103 @@ TEST_F(SessionTest, TheCalculatorSkipSetComesFromTheDocumentsFile) {
               config->ContractPathMacros(Path("weekends.skx")));
 }
 
-TEST_F(SessionTest, PlanRowsAreShownAndCarriedAsStored) {
-    {
-        Document plain;
-        MemTable& dates = plain.Table("taMpd");
-        dates.AddField("Date", FieldType::DateTime);
-        dates.AddField("Step", FieldType::String, 80);
-        dates.AddField("Who", FieldType::String, 40);
-        dates.AddField("Done", FieldType::Boolean);
-        for (int i = 0; i < 2; ++i) {
-            dates.Append();
-            dates.FieldByName("Date").SetDateTime(D(2024, 8, 1 + i));
-            dates.FieldByName("Step").SetString(i ? "Serve the claim" : "Issue the claim");
-            dates.FieldByName("Who").SetString("Solicitor");
-            dates.FieldByName("Done").SetBoolean(i == 0);
-            dates.Post();
-        }
-        plain.tools.ApplyOutputRecordRule(true);
-        plain.Save(Path("plan.cxz"));
+// A master plan file with one plan: key dates "Issue Proceedings" (1 March 2026) and "Trial"
+// (1 June 2026), a step 28 days after issue, a merge field and a report template.
+void WriteLitigationPlan(const std::string& path) {
+    TPln e;
+    MemTable& p = e.MasterPlans();
+    p.Append();
+    p.FieldByName("Name").SetString("Litigation");
+    p.FieldByName("RTF").SetString("{\\rtf1\\ansi %PlnName% in %AltCourt%\\par %PlnPlan%\\par}");
+    p.Post();
+    MemTable& k = e.MasterKeyDates();
+    int64_t issue = 0;
+    for (int i = 0; i < 2; ++i) {
+        k.Append();
+        k.FieldByName("Name").SetString(i ? "Trial" : "Issue Proceedings");
+        k.FieldByName("Date").SetDateTime(i ? D(2026, 6, 1) : D(2026, 3, 1));
+        k.Post();
+        if (!i) issue = k.FieldByName("Ukey").AsInteger();
     }
-    const std::vector<uint8_t> first = ReadFileBytes(Path("plan.cxz"));
+    MemTable& st = e.MasterSteps();
+    st.Append();
+    st.FieldByName("Step").SetString("Serve the claim form");
+    st.FieldByName("Who").SetString("Me");
+    st.FieldByName("RelativeTo").SetInteger(issue);
+    st.FieldByName("Days").SetInteger(28);
+    st.FieldByName("Relativity").SetInteger(srAfter);
+    st.Post();
+    MemTable& f = e.MasterFields();
+    f.Append();
+    f.FieldByName("Name").SetString("Court");
+    f.FieldByName("Value").SetString("County Court");
+    f.Post();
+    WritePlanFile(e, path);
+}
+
+std::vector<std::string> PlanLines(MemTable& t) {
+    std::vector<std::string> out;
+    for (int i = 0; i < t.RecordCount(); ++i) {
+        const auto& v = t.RowValues(i);
+        const CivilDate c = DecodeDate(std::get<double>(v[static_cast<size_t>(t.FieldIndex("Date"))]));
+        out.push_back(fmt::format("{:04}-{:02}-{:02} {}", c.year, c.month, c.day,
+                                  std::get<std::string>(v[static_cast<size_t>(t.FieldIndex("Step"))])));
+    }
+    return out;
+}
+
+TEST_F(SessionTest, ThePlanTravelsWithTheDocument) {
+    WriteLitigationPlan(Path("litigation.cpz"));
+    {
+        auto s = Session();
+        s->Doc().tools.ApplyOutputRecordRule(true);
+        s->ChoosePlan(Path("litigation.cpz"), 1);
+        EXPECT_EQ(s->Doc().header.Get(hdr::PlanFile), "<DAT>litigation.cpz");
+        EXPECT_EQ(s->Plan().PlanCaption(), "Litigation");
+        // A template: the custom text report becomes the plan's output destination.
+        EXPECT_EQ(s->Doc().tools[soPlan].Destination(), static_cast<uint8_t>(OutputDestination::MergeText));
+        s->EnterKeyDates({{"issue proceedings", "2026-05-10"}});
+        EXPECT_EQ(PlanLines(s->ShownTable(SheetKind::Plan)),
+                  (std::vector<std::string>{"2026-05-10 Issue Proceedings", "2026-06-01 Trial",
+                                            "2026-06-07 Serve the claim form"}));
+        EXPECT_THROW(s->EnterKeyDates({{"Hearing", "2026-05-01"}}), std::invalid_argument);
+        EXPECT_THROW(s->EnterKeyDates({{"Trial", "2026-13-01"}}), FieldValueError);
+        // A row of the user's own.
+        MemTable& steps = s->PlanEngine().PlanSteps();
+        steps.Append();
+        steps.FieldByName("Step").SetString("Call the client");
+        steps.FieldByName("Date").SetDateTime(D(2026, 5, 20));
+        steps.Post();
+        EXPECT_EQ(s->Titles().PlanName(), "Litigation");
+        EXPECT_EQ(s->PlanReport().PlainText().substr(0, 26), "Litigation in County Court");
+        s->Save(Path("plan.cxz"));
+    }
+    const std::vector<std::string> expected{"2026-05-10 Issue Proceedings", "2026-05-20 Call the client",
+                                            "2026-06-01 Trial", "2026-06-07 Serve the claim form"};
     auto s = Session();
     s->Open(Path("plan.cxz"));
-    MemTable& shown = s->ShownTable(SheetKind::Plan);
-    ASSERT_EQ(shown.RecordCount(), 2);
-    ASSERT_EQ(shown.FieldCount(), 4);
-    EXPECT_EQ(shown.Fields()[1].type, FieldType::String);
-    EXPECT_EQ(shown.Fields()[1].size, 80);
-    EXPECT_EQ(std::get<std::string>(shown.RowValues(1)[1]), "Serve the claim");
-    EXPECT_EQ(std::get<bool>(shown.RowValues(0)[3]), true);
-    EXPECT_EQ(DelimitedText(shown, SheetCsvFields(SheetKind::Plan), true, ",", "yyyy/mm/dd", Locale::Default()),
-              "Date,Step,Who\r\n2024/08/01,Issue the claim,Solicitor\r\n2024/08/02,Serve the claim,Solicitor\r\n");
-    // The stored rows go back unchanged.
+    // Opening reloads the master plan file and keeps the plan's rows.
+    EXPECT_EQ(s->Plan().PlanCaption(), "Litigation");
+    EXPECT_EQ(PlanLines(s->ShownTable(SheetKind::Plan)), expected);
+    s->ShowResultPage(SheetKind::Plan);
+    EXPECT_EQ(PlanLines(s->ShownTable(SheetKind::Plan)), expected);
+    EXPECT_TRUE(s->Notes().empty());
     s->Save(Path("plan2.cxz"));
-    Document reread;
-    reread.Load(Path("plan2.cxz"));
-    EXPECT_EQ(std::vector<uint8_t>(reread.CarriedTable("taMpd").begin(), reread.CarriedTable("taMpd").end()),
-              std::vector<uint8_t>(s->Doc().CarriedTable("taMpd").begin(), s->Doc().CarriedTable("taMpd").end()));
-    EXPECT_FALSE(first.empty());
-    EXPECT_THROW(s->InsertRow(SheetKind::Plan, {}), std::invalid_argument);
+    EXPECT_EQ(ReadFileBytes(Path("plan.cxz")).size(), ReadFileBytes(Path("plan2.cxz")).size());
+
+    // The master plan file gone: the plan's rows stay, nothing is recalculated.
+    fs::remove(Path("litigation.cpz"));
+    auto t = Session();
+    t->Open(Path("plan.cxz"));
+    EXPECT_EQ(t->Plan().PlanCaption(), kNoneSelected);
+    t->ShowResultPage(SheetKind::Plan);
+    EXPECT_EQ(PlanLines(t->ShownTable(SheetKind::Plan)), expected);
+    EXPECT_THROW(t->PlanReport(), std::runtime_error);
+
+    // "No Master Plan" starts a new plan.
+    s->ChoosePlan(std::string(), std::nullopt);
+    EXPECT_EQ(s->ShownTable(SheetKind::Plan).RecordCount(), 0);
+    EXPECT_EQ(s->Doc().header.Get(hdr::PlanUkey), -1);
 }
 
 TEST_F(SessionTest, RowsThatCannotBeAddedLeaveTheTableAsItWas) {
