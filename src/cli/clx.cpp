@@ -31,6 +31,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, const Local
     commands.push_back(MakeJulianCommand());
     commands.push_back(MakeGregorianCommand());
     commands.push_back(MakeSkipCommand());
+    commands.push_back(MakePlanCommand());
     for (auto& c : MakeOptionsCommands()) commands.push_back(std::move(c));
     for (auto& c : MakeRtfCommands()) commands.push_back(std::move(c));
     for (auto& c : MakeDocumentCommands()) commands.push_back(std::move(c));

@@ -29,6 +29,7 @@ std::unique_ptr<Command> MakeEasterCommand();
 std::unique_ptr<Command> MakeJulianCommand();
 std::unique_ptr<Command> MakeGregorianCommand();
 std::unique_ptr<Command> MakeSkipCommand();
+std::unique_ptr<Command> MakePlanCommand();   // plan show, plan run
 std::vector<std::unique_ptr<Command>> MakeOptionsCommands();   // options, word
 std::vector<std::unique_ptr<Command>> MakeRtfCommands();       // rtf, merge
 std::vector<std::unique_ptr<Command>> MakeDocumentCommands();  // new, show, set, insert, series-insert, recalc, export
