@@ -311,7 +311,7 @@ public:
     std::string ContractPathMacros(std::string_view p) const override { return s_.config_.ContractPathMacros(p); }
     std::vector<std::string> DataFolderSearchList() const override { return s_.config_.DataFolders(); }
     bool AddDataFolderOf(std::string_view file) override {
-        if (!s_.options_) return s_.config_.AddDataFolderOf(file);
+        if (!s_.options_ || !s_.saveNewFolders_) return s_.config_.AddDataFolderOf(file);
         try {
             return clx::AddDataFolderOf(s_.config_, *s_.options_, file, nullptr);
         } catch (const std::exception& e) {
@@ -568,6 +568,39 @@ void DocumentSession::EnterKeyDates(const std::vector<FieldAssignment>& dates) {
         keys.Edit();
         SetFieldText(keys.FieldByName("Date"), text, config_);
         keys.Post();
+    }
+    doc_.MarkModified();
+    ShowResultPage(SheetKind::Plan);
+}
+
+void DocumentSession::SetPlanFieldValues(const std::vector<FieldAssignment>& values) {
+    ShowResultPage(SheetKind::Plan);
+    MemTable& fields = planEngine_->PlanFields();
+    const size_t ni = static_cast<size_t>(fields.FieldIndex("Name"));
+    auto nameAt = [&](int i) {
+        const auto* n = std::get_if<std::string>(&fields.RowValues(i)[ni]);
+        return n ? *n : std::string();
+    };
+    std::vector<std::pair<uint64_t, std::string>> found;
+    for (const auto& [name, value] : values) {
+        uint64_t id = 0;
+        for (int i = 0; i < fields.RecordCount() && !id; ++i)
+            if (SameText(nameAt(i), name)) id = fields.RowRecordId(i);
+        if (!id) {
+            std::string names;
+            for (int i = 0; i < fields.RecordCount(); ++i) names += (i ? ", \"" : "\"") + nameAt(i) + "\"";
+            throw std::invalid_argument(fields.IsEmpty()
+                                            ? fmt::format("the plan has no merge field \"{}\" (it has none)", name)
+                                            : fmt::format("the plan has no merge field \"{}\"; its fields are {}", name, names));
+        }
+        if (value.size() > 4096) throw FieldValueError(fmt::format("Value: the text for \"{}\" is longer than 4096 characters", name));
+        found.emplace_back(id, value);
+    }
+    for (const auto& [id, value] : found) {
+        fields.GotoRecordId(id);
+        fields.Edit();
+        SetFieldText(fields.FieldByName("Value"), value, config_);
+        fields.Post();
     }
     doc_.MarkModified();
     ShowResultPage(SheetKind::Plan);

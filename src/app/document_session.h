@@ -122,6 +122,9 @@ public:
     void SetDaysPerYearType(int type) { ctx_.daysPerYearType = type; }
     // Today's date for the sheets and the new-document defaults (unset: the system's).
     void SetToday(std::function<TDateTime()> today);
+    // Whether a data folder added for a master plan file chosen elsewhere is written to the
+    // installation's options (the desktop does; the session alone only keeps it in memory).
+    void SetSaveNewDataFolders(bool save) { saveNewFolders_ = save; }
 
     IntervalSheet& Interval() { return *interval_; }
     MathSheet& Math() { return *math_; }
@@ -142,6 +145,10 @@ public:
     // Throws std::invalid_argument for a name the plan does not have (the message lists them)
     // and FieldValueError for a date that cannot be read; nothing changes then.
     void EnterKeyDates(const std::vector<FieldAssignment>& dates);
+    // Values of the plan's merge fields by name (without regard to case); the plan is
+    // recalculated first so that the fields are those of the selected master plan. Throws
+    // std::invalid_argument for a name the plan does not have (the message lists them).
+    void SetPlanFieldValues(const std::vector<FieldAssignment>& values);
     // The custom text report of the plan: the master plan's template merged with the plan's
     // tokens and the document's merge field values. Throws std::runtime_error when no master
     // plan is selected or it has no template.
@@ -220,6 +227,7 @@ private:
     std::unique_ptr<TPln> planEngine_;
     std::unique_ptr<PlanSheet> plan_;
     BatchUi planUi_;
+    bool saveNewFolders_ = false;
     class TitleSource;
     std::unique_ptr<TitleValues> titles_;
     void TakePlanMessages();

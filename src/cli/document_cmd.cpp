@@ -2,6 +2,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <optional>
@@ -9,9 +10,11 @@
 #include "app/document_session.h"
 #include "cli/choices.h"
 #include "cli/commands.h"
+#include "cli/document_support.h"
 #include "engine/interval.h"
 #include "files/fileio.h"
 #include "output/delimited.h"
+#include "plans/plan_sheet.h"
 #include "platform/format.h"
 #include "sheets/interval_sheet.h"
 #include "sheets/multiple_sheet.h"
@@ -189,7 +192,7 @@ std::vector<std::pair<std::string, std::string_view>> ExtraTables(SheetKind kind
     switch (kind) {
     case SheetKind::Multiple: return {{"dates", "taMin"}};
     case SheetKind::Chronology: return {{"zones", "taZon"}};
-    case SheetKind::Plan: return {{"steps", "taPln"}, {"fields", "taPlf"}};
+    case SheetKind::Plan: return {{"keyDates", "taMpd"}, {"fields", "taPlf"}};
     default: return {};
     }
 }
@@ -205,59 +208,6 @@ const SheetInfo& ReadSheet(const std::string& name) {
     const SheetInfo* s = FindSheet(name);
     if (!s) throw UsageError(fmt::format("--sheet: unknown sheet '{}' (the sheets: {})", name, SheetNames()));
     return *s;
-}
-
-std::string SectionName(size_t index) {
-    const DocumentSection& s = kDocumentSections.at(index);
-    return fmt::format("{} ({})", s.label, s.object);
-}
-
-// Opens the document; a document with damaged parts is refused when it is to be rewritten,
-// so that saving cannot throw away what could not be read.
-void OpenDocument(DocumentSession& s, const std::string& file, bool forWriting, std::string_view command,
-                  std::ostream& err) {
-    LoadReport report;
-    try {
-        report = s.Open(file);
-    } catch (const DocumentMissingError&) {
-        throw UsageError(fmt::format("DOC: cannot locate file {}", file));
-    } catch (const DocumentError& e) {
-        throw UsageError(fmt::format("DOC: {}", OneLine(e.what())));
-    }
-    std::string damaged;
-    for (const SectionOutcome& o : report)
-        if (o.result == SectionResult::Damaged)
-            damaged += (damaged.empty() ? "" : "; ") + SectionName(o.index) + ": " + OneLine(o.error);
-    if (damaged.empty()) return;
-    if (forWriting)
-        throw Failure(fmt::format("{} has damaged parts ({}); it is left as it is", file, damaged));
-    err << "clx " << command << ": note: " << file << " has damaged parts (" << damaged
-        << "); they show what the document held before them\n";
-}
-
-void WriteNotes(DocumentSession& s, std::string_view command, std::ostream& err) {
-    std::vector<std::string> told;
-    for (const std::string& n : s.TakeNotes()) {
-        if (std::find(told.begin(), told.end(), n) != told.end()) continue;   // a file reloaded twice
-        told.push_back(n);
-        err << "clx " << command << ": note: " << OneLine(n) << '\n';
-    }
-}
-
-void SaveDocumentFile(DocumentSession& s, const std::string& file) {
-    try {
-        s.Save(file);
-    } catch (const DocumentError& e) {
-        throw Failure(fmt::format("{} (the document file is unchanged)", OneLine(e.what())));
-    }
-}
-
-// NAME=VALUE; the value may be empty.
-std::pair<std::string, std::string> Assignment(const std::string& text, std::string_view what) {
-    const size_t eq = text.find('=');
-    if (eq == std::string::npos || eq == 0)
-        throw UsageError(fmt::format("{}: '{}' is not NAME=VALUE", what, text));
-    return {text.substr(0, eq), text.substr(eq + 1)};
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -329,12 +279,16 @@ private:
             return;
         }
         const Config& cfg = s.Cfg();
-        out << fmt::format("{} sheet ({}): {}\n", info.caption, t.Name(),
-                           Plural(t.RecordCount(), "row", "rows"));
-        WriteRows(t, cfg, out);
+        if (info.kind == SheetKind::Plan) {
+            ShowPlan(s, out);
+        } else {
+            out << fmt::format("{} sheet ({}): {}\n", info.caption, t.Name(),
+                               Plural(t.RecordCount(), "row", "rows"));
+            WriteRows(t, cfg, out);
+        }
         for (const auto& [key, table] : ExtraTables(info.kind)) {
             MemTable& extra = TableOf(s, table);
-            if (extra.IsEmpty()) continue;
+            if (extra.IsEmpty() || info.kind == SheetKind::Plan) continue;
             out << fmt::format("\n{} ({}): {}\n", key, extra.Name(), Plural(extra.RecordCount(), "row", "rows"));
             WriteRows(extra, cfg, out);
         }
@@ -351,6 +305,51 @@ private:
         const Json settings = SettingsJson(s, info.kind);
         for (auto it = settings.begin(); it != settings.end(); ++it)
             out << fmt::format("  {:<22} {}\n", it.key(), PlainJson(*it));
+    }
+
+    // The plan as the "Steps" page shows it, then its key dates and merge field values.
+    static void ShowPlan(DocumentSession& s, std::ostream& out) {
+        const Config& cfg = s.Cfg();
+        const std::string file = s.Doc().header.Get(hdr::PlanFile);
+        out << fmt::format("Plan sheet: {}{}\n", s.Plan().HasMasterPlan() ? s.Plan().PlanName() : "no master plan selected",
+                           file.empty() ? "" : " (" + file + ")");
+        auto text = [](const Value& v) { auto p = std::get_if<std::string>(&v); return p ? *p : std::string(); };
+        auto date = [&](const Value& v) {
+            auto p = std::get_if<double>(&v);
+            return p && *p != 0 ? FormatDateTime(cfg.DateDisplayFormat(), *p, cfg.GetLocale()) : std::string();
+        };
+        MemTable& steps = s.ShownTable(SheetKind::Plan);
+        size_t wide = 4;
+        for (int i = 0; i < steps.RecordCount(); ++i)
+            wide = std::max(wide, text(steps.RowValues(i)[static_cast<size_t>(steps.FieldIndex("Step"))]).size());
+        out << fmt::format("\n{:<16}{:<{}}  {:<12}{}\n", "Date", "Step", wide, "Who", "Lock");
+        for (int i = 0; i < steps.RecordCount(); ++i) {
+            const auto& r = steps.RowValues(i);
+            const auto* lock = std::get_if<bool>(&r[static_cast<size_t>(steps.FieldIndex("Lock"))]);
+            out << fmt::format("{:<16}{:<{}}  {:<12}{}\n", date(r[static_cast<size_t>(steps.FieldIndex("Date"))]),
+                               text(r[static_cast<size_t>(steps.FieldIndex("Step"))]), wide,
+                               text(r[static_cast<size_t>(steps.FieldIndex("Who"))]), lock && *lock ? "yes" : "");
+        }
+        MemTable& keys = TableOf(s, "taMpd");
+        if (!keys.IsEmpty()) {
+            out << "\nKey dates\n";
+            for (int i = 0; i < keys.RecordCount(); ++i) {
+                const auto& r = keys.RowValues(i);
+                const auto* status = std::get_if<int64_t>(&r[static_cast<size_t>(keys.FieldIndex("Status"))]);
+                out << fmt::format("  {:<16}{}{}\n", date(r[static_cast<size_t>(keys.FieldIndex("Date"))]),
+                                   text(r[static_cast<size_t>(keys.FieldIndex("Name"))]),
+                                   status && *status == 0 ? "  (no step uses it)" : "");
+            }
+        }
+        MemTable& fields = TableOf(s, "taPlf");
+        if (!fields.IsEmpty()) {
+            out << "\nMerge fields\n";
+            for (int i = 0; i < fields.RecordCount(); ++i) {
+                const auto& r = fields.RowValues(i);
+                out << fmt::format("  {:<20}{}\n", text(r[static_cast<size_t>(fields.FieldIndex("Name"))]),
+                                   text(r[static_cast<size_t>(fields.FieldIndex("Value"))]));
+            }
+        }
     }
 
     static std::string PlainJson(const Json& v) {
@@ -432,6 +431,27 @@ public:
         for (const std::string& a : settings_) assignments.push_back(Assignment(a, "SETTINGS"));
         DocumentSession s(ctx.Cfg());
         OpenDocument(s, file_, true, "set", err);
+        // "planfile" and "plan" choose as the Plan sheet's master plan menu does.
+        std::optional<std::string> planFile;
+        std::optional<int32_t> planNumber;
+        for (auto it = assignments.begin(); it != assignments.end();) {
+            if (SameWord(it->first, "planfile")) {
+                planFile = it->second;
+            } else if (SameWord(it->first, "plan")) {
+                planNumber = PlanNumber(it->second);
+            } else {
+                ++it;
+                continue;
+            }
+            it = assignments.erase(it);
+        }
+        if (planFile && !planFile->empty()) {
+            std::error_code ec;
+            const std::string full = s.Cfg().ExpandPathMacros(*planFile);
+            if (!fs::is_regular_file(full, ec))
+                throw UsageError(fmt::format("planfile: cannot locate the master plan file {}", full));
+            *planFile = s.Cfg().ContractPathMacros(fs::absolute(full, ec).lexically_normal().string());
+        }
         // File settings are kept in the folder macro form, as choosing the file keeps them.
         for (auto& [name, value] : assignments) {
             const HeaderFieldInfo* f = FindHeaderField(name);
@@ -454,14 +474,37 @@ public:
         s.Doc().header = h;
         s.Doc().MarkModified();
         s.ReloadSkipSet();
+        if (planFile || planNumber) {
+            s.ChoosePlan(planFile, planNumber);
+            if (planNumber && *planNumber != -1 && !s.Plan().HasMasterPlan())
+                throw UsageError(fmt::format("plan: the master plan file {} has no master plan {}",
+                                             s.Doc().header.Get(hdr::PlanFile), *planNumber));
+        }
         WriteNotes(s, "set", err);
         SaveDocumentFile(s, file_);
         for (const auto& [name, value] : assignments)
             out << fmt::format("{} = {}\n", FindHeaderField(name)->name, HeaderValueText(s.Doc().header, name));
+        if (planFile) out << fmt::format("PlanFile = {}\n", s.Doc().header.Get(hdr::PlanFile));
+        if (planFile || planNumber)
+            out << fmt::format("PlanUkey = {}{}\n", s.Doc().header.Get(hdr::PlanUkey),
+                               s.Plan().HasMasterPlan() ? " (" + s.Plan().PlanName() + ")" : std::string());
         return 0;
     }
 
 private:
+    static bool SameWord(std::string_view a, std::string_view b) {
+        return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+                   return std::tolower(static_cast<unsigned char>(x)) == y;
+               });
+    }
+    static int32_t PlanNumber(const std::string& text) {
+        int32_t n = 0;
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+        if (ec != std::errc() || end != text.data() + text.size() || (n < 1 && n != -1))
+            throw UsageError(fmt::format("plan: '{}' is not a master plan number (1 or more, or -1 for none)", text));
+        return n;
+    }
+
     std::string file_;
     std::vector<std::string> settings_;
 };
@@ -604,6 +647,62 @@ private:
 };
 
 }  // namespace
+
+// ---- opening and saving, shared with the plan commands ---------------------------------------
+
+namespace {
+std::string SectionName(size_t index) {
+    const DocumentSection& s = kDocumentSections.at(index);
+    return fmt::format("{} ({})", s.label, s.object);
+}
+
+}  // namespace
+
+void OpenDocument(DocumentSession& s, const std::string& file, bool forWriting, std::string_view command,
+                  std::ostream& err) {
+    LoadReport report;
+    try {
+        report = s.Open(file);
+    } catch (const DocumentMissingError&) {
+        throw UsageError(fmt::format("DOC: cannot locate file {}", file));
+    } catch (const DocumentError& e) {
+        throw UsageError(fmt::format("DOC: {}", OneLine(e.what())));
+    }
+    std::string damaged;
+    for (const SectionOutcome& o : report)
+        if (o.result == SectionResult::Damaged)
+            damaged += (damaged.empty() ? "" : "; ") + SectionName(o.index) + ": " + OneLine(o.error);
+    if (damaged.empty()) return;
+    if (forWriting)
+        throw Failure(fmt::format("{} has damaged parts ({}); it is left as it is", file, damaged));
+    err << "clx " << command << ": note: " << file << " has damaged parts (" << damaged
+        << "); they show what the document held before them\n";
+}
+
+void WriteNotes(DocumentSession& s, std::string_view command, std::ostream& err) {
+    std::vector<std::string> told;
+    for (const std::string& n : s.TakeNotes()) {
+        if (std::find(told.begin(), told.end(), n) != told.end()) continue;   // a file reloaded twice
+        told.push_back(n);
+        err << "clx " << command << ": note: " << OneLine(n) << '\n';
+    }
+}
+
+void SaveDocumentFile(DocumentSession& s, const std::string& file) {
+    try {
+        s.Save(file);
+    } catch (const DocumentError& e) {
+        throw Failure(fmt::format("{} (the document file is unchanged)", OneLine(e.what())));
+    }
+}
+
+std::pair<std::string, std::string> Assignment(const std::string& text, std::string_view what) {
+    const size_t eq = text.find('=');
+    if (eq == std::string::npos || eq == 0)
+        throw UsageError(fmt::format("{}: '{}' is not NAME=VALUE", what, text));
+    return {text.substr(0, eq), text.substr(eq + 1)};
+}
+
 
 std::vector<std::unique_ptr<Command>> MakeDocumentCommands() {
     std::vector<std::unique_ptr<Command>> v;

@@ -1,5 +1,5 @@
-// clx plan show / run: the master plans of a master plan file, and the dated plan one of them
-// gives for the key dates of a matter.
+// clx plan show / run / key / merge: the master plans of a master plan file, the dated plan one
+// of them gives for the key dates of a matter, and a document's own plan.
 #include <fmt/format.h>
 
 #include <algorithm>
@@ -8,13 +8,18 @@
 #include <optional>
 #include <sstream>
 
+#include "app/document_session.h"
 #include "cli/commands.h"
+#include "cli/document_support.h"
 #include "cli/options_cmd.h"
 #include "cli/rules.h"
 #include "engine/skipset.h"
+#include "files/fileio.h"
+#include "platform/richtext.h"
 #include "platform/format.h"
 #include "plans/plan_engine.h"
 #include "plans/plan_file.h"
+#include "plans/plan_sheet.h"
 
 namespace clx::cli {
 
@@ -329,7 +334,7 @@ void WriteRunText(const Json& j, int64_t number, const Context& ctx, std::ostrea
 class PlanCommand : public Command {
 public:
     void Register(CLI::App& app) override {
-        sub = app.add_subcommand("plan", "Show master plan files (.cpz) and date a plan from them");
+        sub = app.add_subcommand("plan", "Master plan files (.cpz): show them, date a plan from them; a document's plan");
         sub->require_subcommand(1, 1);
         show_ = sub->add_subcommand("show", "List every master plan of a file: key dates, steps and merge fields");
         show_->add_option("FILE", showFile_, "The master plan file (<DAT> and the other folder macros allowed)")
@@ -350,10 +355,27 @@ public:
             ->allow_extra_args(false)->type_name("FILE.skx");
         run_->add_flag("--invert", invert_, "Count only the days the skip rules name");
         run_->add_flag("--json", runJson_, "Print one JSON object");
+
+        key_ = sub->add_subcommand("key", "Enter key dates of a document's plan, recalculate it and save");
+        key_->add_option("DOC", docFile_, "Document")->required()->type_name("FILE");
+        key_->add_option("DATES", docKeys_, "Key date by its name (any case); an empty DATE gives the example date")
+            ->required()->type_name("NAME=DATE");
+
+        field_ = sub->add_subcommand("field", "Set merge field values of a document's plan, and save");
+        field_->add_option("DOC", docFile_, "Document")->required()->type_name("FILE");
+        field_->add_option("VALUES", docKeys_, "Merge field by its name (any case) and its value")
+            ->required()->type_name("NAME=VALUE");
+
+        merge_ = sub->add_subcommand("merge", "Write a document's plan as its master plan's custom text report");
+        merge_->add_option("DOC", docFile_, "Document")->required()->type_name("FILE");
+        merge_->add_option("OUT", outFile_, "The report to write (RTF)")->required()->type_name("OUT.rtf");
     }
 
     int Execute(const Context& ctx, std::ostream& out, std::ostream& err) override {
         if (show_->parsed()) return Show(ctx, out);
+        if (key_->parsed()) return Key(ctx, out, err);
+        if (merge_->parsed()) return Merge(ctx, out, err);
+        if (field_->parsed()) return Field(ctx, out, err);
         return Run(ctx, out, err);
     }
 
@@ -404,8 +426,87 @@ private:
         return 0;
     }
 
+    int Key(const Context& ctx, std::ostream& out, std::ostream& err) {
+        std::vector<FieldAssignment> dates;
+        for (const std::string& k : docKeys_) dates.push_back(Assignment(k, "DATES"));
+        DocumentSession s(ctx.Cfg());
+        OpenDocument(s, docFile_, true, "plan key", err);
+        if (!s.Plan().HasMasterPlan())
+            throw UsageError(fmt::format("DOC: {} has no master plan selected (clx set DOC planfile=FILE.cpz plan=N)",
+                                         docFile_));
+        try {
+            s.EnterKeyDates(dates);
+        } catch (const std::invalid_argument& e) {
+            throw UsageError("DATES: " + OneLine(e.what()));
+        }
+        WriteNotes(s, "plan key", err);
+        SaveDocumentFile(s, docFile_);
+        MemTable& keys = s.PlanEngine().PlanKeyDates();
+        for (int i = 0; i < keys.RecordCount(); ++i) {
+            const auto& r = keys.RowValues(i);
+            const auto* name = std::get_if<std::string>(&r[static_cast<size_t>(keys.FieldIndex("Name"))]);
+            const auto* date = std::get_if<double>(&r[static_cast<size_t>(keys.FieldIndex("Date"))]);
+            out << fmt::format("{:<16}{}\n", date ? FormatDateTime(ctx.Cfg().DateDisplayFormat(), *date, ctx.Cfg().GetLocale()) : "",
+                               name ? *name : std::string());
+        }
+        return 0;
+    }
+
+    int Field(const Context& ctx, std::ostream& out, std::ostream& err) {
+        std::vector<FieldAssignment> values;
+        for (const std::string& v : docKeys_) values.push_back(Assignment(v, "VALUES"));
+        DocumentSession s(ctx.Cfg());
+        OpenDocument(s, docFile_, true, "plan field", err);
+        if (!s.Plan().HasMasterPlan())
+            throw UsageError(fmt::format("DOC: {} has no master plan selected (clx set DOC planfile=FILE.cpz plan=N)",
+                                         docFile_));
+        try {
+            s.SetPlanFieldValues(values);
+        } catch (const std::invalid_argument& e) {
+            throw UsageError("VALUES: " + OneLine(e.what()));
+        }
+        WriteNotes(s, "plan field", err);
+        SaveDocumentFile(s, docFile_);
+        MemTable& fields = s.PlanEngine().PlanFields();
+        for (int i = 0; i < fields.RecordCount(); ++i) {
+            const auto& r = fields.RowValues(i);
+            auto text = [&](const char* f) {
+                const auto* p = std::get_if<std::string>(&r[static_cast<size_t>(fields.FieldIndex(f))]);
+                return p ? *p : std::string();
+            };
+            out << fmt::format("{:<20}{}\n", text("Name"), text("Value"));
+        }
+        return 0;
+    }
+
+    int Merge(const Context& ctx, std::ostream& out, std::ostream& err) {
+        DocumentSession s(ctx.Cfg());
+        OpenDocument(s, docFile_, false, "plan merge", err);
+        s.ShowResultPage(SheetKind::Plan);
+        RichText report;
+        try {
+            report = s.PlanReport();
+        } catch (const std::runtime_error& e) {
+            throw Failure(fmt::format("{}: {}", docFile_, OneLine(e.what())));
+        }
+        WriteNotes(s, "plan merge", err);
+        const std::string rtf = WriteRtf(report);
+        try {
+            WriteFileAtomic(outFile_, std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(rtf.data()), rtf.size()));
+        } catch (const FileError& e) {
+            throw Failure(OneLine(e.what()));
+        }
+        out << fmt::format("{}: the report of {} ({} bytes)\n", outFile_, s.Plan().PlanName(), rtf.size());
+        return 0;
+    }
+
     CLI::App* show_ = nullptr;
     CLI::App* run_ = nullptr;
+    CLI::App* key_ = nullptr;
+    CLI::App* merge_ = nullptr;
+    CLI::App* field_ = nullptr;
+    std::string docFile_, outFile_;
+    std::vector<std::string> docKeys_;
     std::string showFile_, runFile_, skipFile_, planText_;
     int64_t plan_ = 0;
     std::vector<std::string> keys_;

@@ -240,3 +240,57 @@ TEST_F(PlanCmd, ShowListsEveryMasterPlan) {
 
 }  // namespace
 }  // namespace clx::cli
+
+namespace clx::cli {
+namespace {
+
+// A document's plan through set, plan key, plan field, show and plan merge, and what each
+// refuses without touching the file.
+TEST_F(PlanCmd, DocumentPlanFromChoiceToReport) {
+    const std::string doc = Path("matter.cxz");
+    ASSERT_EQ(Clx({"new", doc}).code, 0);
+    const Outcome set = Clx({"set", doc, "planfile=" + file_, "plan=1"});
+    ASSERT_EQ(set.code, 0) << set.err;
+    EXPECT_NE(set.out.find("PlanUkey = 1 (Litigation)"), std::string::npos) << set.out;
+
+    const Outcome key = Clx({"plan", "key", doc, "issue proceedings=2026-05-10"});
+    ASSERT_EQ(key.code, 0) << key.err;
+    const Outcome field = Clx({"plan", "field", doc, "court=High Court"});
+    ASSERT_EQ(field.code, 0) << field.err;
+
+    const Outcome shown = Clx({"show", doc, "--sheet", "plan", "--json"});
+    ASSERT_EQ(shown.code, 0) << shown.err;
+    const ordered_json j = shown.Json();
+    std::vector<std::string> steps;
+    for (const auto& r : j["rows"]) steps.push_back(r["Date"].get<std::string>().substr(0, 10) + " " + r["Step"].get<std::string>());
+    EXPECT_EQ(steps, (std::vector<std::string>{"2026-03-31 Exchange witness statements", "2026-05-10 Issue Proceedings",
+                                               "2026-06-01 Trial", "2026-06-07 Serve defence"}));
+    EXPECT_EQ(j["fields"][0]["Value"], "High Court");
+
+    // Refusals leave the document as it was.
+    const std::vector<uint8_t> before = [&] {
+        std::ifstream in(doc, std::ios::binary);
+        return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+    }();
+    struct Bad { std::vector<std::string> args; std::string says; };
+    for (const Bad& b : std::vector<Bad>{
+             {{"set", doc, "plan=9"}, "has no master plan 9"},
+             {{"set", doc, "planfile=" + Path("none.cpz")}, "cannot locate the master plan file"},
+             {{"plan", "key", doc, "Hearing=2026-01-01"}, "its key dates are"},
+             {{"plan", "key", doc, "Trial=2026-02-30"}, "not a valid date"},
+             {{"plan", "field", doc, "Judge=X"}, "its fields are"},
+         }) {
+        const Outcome o = Clx(b.args);
+        EXPECT_EQ(o.code, 2) << b.args[0];
+        EXPECT_NE(o.err.find(b.says), std::string::npos) << o.err;
+    }
+    std::ifstream in(doc, std::ios::binary);
+    EXPECT_EQ(std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {}), before);
+
+    // The plan has no template: no report.
+    EXPECT_EQ(Clx({"plan", "merge", doc, Path("out.rtf")}).code, 1);
+    EXPECT_FALSE(fs::exists(Path("out.rtf")));
+}
+
+}  // namespace
+}  // namespace clx::cli
