@@ -522,6 +522,8 @@ TDateTime TPln::AddRelativePeriod(MemTable& step, MemTable& keyDates, int daysPe
     const int64_t relativeTo = Int(step, "RelativeTo");
     const TDateTime key = KeyDateValue(relativeTo, keyDates, keyField);
     const bool before = Int(step, "Relativity") == srBefore;
+    // A step marked "Don't Skip Dates" counts calendar days whatever the plan's rules.
+    if (Int(step, "Skipping") == 1) skip = nullptr;
     auto clampInt = [](int64_t v) {
         return static_cast<int>(std::clamp<int64_t>(v, -10000000, 10000000));
     };

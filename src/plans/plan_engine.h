@@ -150,7 +150,8 @@ public:
     const std::string& EntryFormat() const { return entryFormat_; }
 
     // A step's date: the key date (by the step's RelativeTo, looked up in keyField of the key
-    // date table) moved by the step's period before or after, through the skip rules.
+    // date table) moved by the step's period before or after, through the skip rules unless the
+    // step is marked "Don't Skip Dates" (Skipping 1).
     TDateTime AddRelativePeriod(MemTable& step, MemTable& keyDates, int daysPerYearType,
                                 const std::string& keyField, bool invert, const SkipSet* skip);
     // The Date of the first row whose keyField equals key (the current row first); 0 when none.

@@ -142,7 +142,16 @@ TEST_F(PlanFixture, BeforeCountsBackAndSkipRulesMoveTheDate) {
     skip->active = true;
     e.Recalculate(1, skip.get(), false);
     ASSERT_TRUE(Find(e.PlanSteps(), "Step", "Serve defence"));
-    EXPECT_LT(e.PlanSteps().FieldByName("Date").AsDateTime(), D(2026, 4, 12));
+    EXPECT_EQ(e.PlanSteps().FieldByName("Date").AsDateTime(), D(2026, 4, 1));   // 28 weekdays back
+
+    // A step marked "Don't Skip Dates" counts calendar days.
+    ASSERT_TRUE(Find(s, "Step", "Serve defence"));
+    s.Edit();
+    s.FieldByName("Skipping").SetInteger(1);
+    s.Post();
+    e.Recalculate(1, skip.get(), false);
+    ASSERT_TRUE(Find(e.PlanSteps(), "Step", "Serve defence"));
+    EXPECT_EQ(e.PlanSteps().FieldByName("Date").AsDateTime(), D(2026, 4, 12));
 }
 
 TEST_F(PlanFixture, BlankKeyDateBringsBackTheExampleDate) {
