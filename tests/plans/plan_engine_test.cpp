@@ -4,6 +4,7 @@
 
 #include "engine/skipset.h"
 #include "platform/fake_ui.h"
+#include "platform/richtext.h"
 
 namespace clx {
 namespace {
@@ -347,6 +348,28 @@ TEST_F(PlanFixture, DesignerHelpers) {
     e.RecomputeExampleDates(e.MasterSteps(), e.MasterKeyDates(), &choices);
     ASSERT_EQ(choices.size(), 1u);
     EXPECT_EQ(choices[0].text, std::string(kFinishDateName) + "\t" + std::to_string(choices[0].ukey));
+}
+
+}  // namespace
+}  // namespace clx
+
+namespace clx {
+namespace {
+
+TEST(EditOptionsDialog, ExplanationReadsAsRichText) {
+    const RichText t = ReadRtf(EditOptionsDialog::ExplanationRtf());
+    const auto& ps = t.Paragraphs();
+    ASSERT_GE(ps.size(), EditOptionsDialog::kParagraphs.size());
+    for (size_t i = 0; i < EditOptionsDialog::kParagraphs.size(); ++i)
+        EXPECT_EQ(ps[i].Text(), EditOptionsDialog::kParagraphs[i]) << i;
+    const clx::Run& first = ps[0].runs.at(0);
+    EXPECT_TRUE(first.format.bold);
+    EXPECT_EQ(first.format.color, (Rgb{255, 0, 0}));
+    EXPECT_EQ(first.format.fontName, "Verdana");
+    EXPECT_TRUE(ps[5].runs.at(0).format.underline);
+    EXPECT_EQ(ps[5].runs.at(0).text, EditOptionsDialog::kChoices[0]);
+    EditOptionsDialog d;
+    EXPECT_EQ(d.choice, EditOptionsDialog::CancelChanges);
 }
 
 }  // namespace
