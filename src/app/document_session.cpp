@@ -4,7 +4,6 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <stdexcept>
 
@@ -12,10 +11,8 @@
 
 #include "app/dataoptions.h"
 #include "app/document_commands.h"
-#include "files/bytestream.h"
 #include "files/codepage.h"
 #include "files/skipfile.h"
-#include "files/tablestream.h"
 #include "platform/format.h"
 #include "output/plan_report.h"
 #include "plans/plan_engine.h"
@@ -131,44 +128,6 @@ bool IsDecimalText(std::string_view text) {
         else return false;
     }
     return digits;
-}
-
-// ---- stored tables nobody defines ------------------------------------------------------------
-
-std::optional<FieldType> StoredType(int16_t code) {
-    if (code >= 2 && code <= 12) return static_cast<FieldType>(code);
-    switch (code) {
-    case 1: case 20: return FieldType::String;
-    case 14: return FieldType::Memo;
-    case 13: case 15: case 16: case 17: case 18: case 19: return FieldType::Blob;
-    case 21: return FieldType::LargeInt;
-    default: return std::nullopt;
-    }
-}
-
-// Reads the field descriptors at the head of a table image and defines them on the table.
-void DefineStoredFields(MemTable& t, std::span<const uint8_t> image) {
-    ByteReader in(image);
-    if (in.Remaining() >= 3 && std::memcmp(in.Rest().data(), "Ver", 3) == 0) {
-        in.Skip(3);
-        in.ReadF64();
-    }
-    const int32_t count = in.ReadI32();
-    if (count < 0 || count > 1024) throw StreamError("the table image names no readable fields");
-    for (int32_t i = 0; i < count; ++i) {
-        const int32_t size = in.ReadI32();
-        const int16_t code = in.ReadI16();
-        const int16_t len = in.ReadI16();
-        if (len < 0 || len > 255) throw StreamError(kDataIncorrect);
-        auto raw = in.ReadBytes(static_cast<size_t>(len));
-        std::string name(reinterpret_cast<const char*>(raw.data()), raw.size());
-        name = Cp1252ToUtf8(name.substr(0, name.find('\0')));
-        const auto type = StoredType(code);
-        if (!type || name.empty() || t.FieldIndex(name) >= 0) continue;
-        int fieldSize = 0;
-        if (*type == FieldType::String) fieldSize = code == 1 ? std::max(size - 1, 1) : std::max(size, 1);
-        t.AddField(name, *type, fieldSize);
-    }
 }
 
 }  // namespace
@@ -432,12 +391,10 @@ void DocumentSession::SetToday(std::function<TDateTime()> today) {
 }
 
 LoadReport DocumentSession::Open(const std::string& fileName) {
-    carried_.clear();
     return doc_.Load(fileName);
 }
 
 void DocumentSession::NewDocument() {
-    carried_.clear();
     const std::string& templ = doc_.Paths().templateFile;
     try {
         doc_.Load(templ);
@@ -632,28 +589,8 @@ void DocumentSession::RecalculateAll() {
     }
 }
 
-MemTable& DocumentSession::CarriedTable(std::string_view name) {
-    for (auto& t : carried_)
-        if (t->Name() == name) return *t;
-    auto t = std::make_unique<MemTable>(std::string(name));
-    const std::span<const uint8_t> image = doc_.CarriedTable(name);
-    if (!image.empty()) {
-        try {
-            DefineStoredFields(*t, image);
-            LoadFromStream(*t, image);
-        } catch (const std::exception& e) {
-            Note(fmt::format("the stored table {} cannot be read ({})", name, e.what()));
-            t = std::make_unique<MemTable>(std::string(name));
-        }
-    }
-    carried_.push_back(std::move(t));
-    return *carried_.back();
-}
-
 MemTable& DocumentSession::ShownTable(SheetKind kind) {
-    const std::string_view name = SheetInfoOf(kind).table;
-    MemTable& t = doc_.Table(name);
-    return t.FieldCount() == 0 ? CarriedTable(name) : t;
+    return doc_.Table(SheetInfoOf(kind).table);
 }
 
 void DocumentSession::InsertRow(SheetKind kind, const std::vector<FieldAssignment>& values) {

@@ -186,12 +186,8 @@ public:
     // report columns (time since and until the next event, day numbers) filled.
     void RecalculateAll();
 
-    // The table of the sheet's result page. A table no module defines (the Plan sheet's) is
-    // built from its stored rows as CarriedTable does.
+    // The table of the sheet's result page.
     MemTable& ShownTable(SheetKind kind);
-    // A stored table nobody defines, read with the fields its image names (empty when the
-    // document holds none).
-    MemTable& CarriedTable(std::string_view name);
 
     // Appends one row to the sheet's input table through its events (its new-row defaults,
     // then the values, then the post), then runs the sheet's calculation as RecalculateAll
@@ -231,7 +227,6 @@ private:
     class TitleSource;
     std::unique_ptr<TitleValues> titles_;
     void TakePlanMessages();
-    std::vector<std::unique_ptr<MemTable>> carried_;
     std::vector<std::string> notes_;
 };
 

@@ -198,8 +198,7 @@ std::vector<std::pair<std::string, std::string_view>> ExtraTables(SheetKind kind
 }
 
 MemTable& TableOf(DocumentSession& s, std::string_view name) {
-    MemTable& t = s.Doc().Table(name);
-    return t.FieldCount() == 0 ? s.CarriedTable(name) : t;
+    return s.Doc().Table(name);
 }
 
 // ---- opening and saving ----------------------------------------------------------------------
@@ -421,7 +420,7 @@ public:
     void Register(CLI::App& app) override {
         sub = app.add_subcommand("set", "Change document settings by their control names, and save");
         sub->add_option("DOC", file_, "Document")->required()->type_name("FILE");
-        sub->add_option("SETTINGS", settings_, "NAME=VALUE, for example edCalcMethod=2 or lmClipLo=2024-01-31")
+        sub->add_option("SETTINGS", settings_, "NAME=VALUE, for example edCalcMethod=2 or lmClipLo=2024-01-31; planfile=FILE.cpz and plan=N choose the master plan as the Plan sheet does")
             ->required()
             ->type_name("NAME=VALUE");
     }
