@@ -129,9 +129,11 @@ Json MasterPlanJson(TPln& e) {
         const bool before = s.FieldByName("Relativity").AsInteger() == srBefore;
         const int64_t years = s.FieldByName("Years").AsInteger(), months = s.FieldByName("Months").AsInteger(),
                       days = s.FieldByName("Days").AsInteger();
+        const bool calendar = s.FieldByName("Skipping").AsInteger() == 1;
         steps.push_back({{"step", s.FieldByName("Step").AsString()},
                          {"who", s.FieldByName("Who").AsString()},
-                         {"period", PeriodText(years, months, days, before, key)},
+                         {"period", PeriodText(years, months, days, before, key) + (calendar ? ", no dates skipped" : "")},
+                         {"skipDates", !calendar},
                          {"years", years},
                          {"months", months},
                          {"days", days},

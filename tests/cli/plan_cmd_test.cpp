@@ -217,11 +217,11 @@ TEST_F(PlanCmd, ShowListsEveryMasterPlan) {
         "keyDates": [{"name": "Issue Proceedings", "exampleDate": "2026-03-01"},
                      {"name": "Trial", "exampleDate": "2026-06-01"}],
         "steps": [
-            {"step": "Serve defence", "who": "Me", "period": "28 days after Issue Proceedings", "years": 0,
+            {"step": "Serve defence", "who": "Me", "period": "28 days after Issue Proceedings", "skipDates": true, "years": 0,
              "months": 0, "days": 28, "relativity": "after", "keyDate": "Issue Proceedings",
              "exampleDate": "2026-03-29"},
             {"step": "Exchange witness statements", "who": "You", "period": "2 months 1 day before Trial",
-             "years": 0, "months": 2, "days": 1, "relativity": "before", "keyDate": "Trial",
+             "skipDates": true, "years": 0, "months": 2, "days": 1, "relativity": "before", "keyDate": "Trial",
              "exampleDate": "2026-03-31"}],
         "fields": [{"name": "Court", "default": "Supreme Court"}]
     })"));
