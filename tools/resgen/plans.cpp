@@ -5,7 +5,7 @@
 //     "SkipFName": "<DAT>...skx", "Description": [paragraphs], "RTFActive": true, "RTF": [paragraphs],
 //     "KeyDates": [{"Name": "Trial", "Date": "2027-06-07"}],
 //     "Steps": [{"Step": "...", "Who": "Partner", "Years": 0, "Months": 4, "Days": 0,
-//                "Relativity": "After", "RelativeTo": "Trial"}],
+//                "Relativity": "After", "RelativeTo": "Trial", "Skipping": "Don't Skip Dates"}],
 //     "Fields": [{"Name": "Court", "Value": "..."}]}]}
 // An output ending in ".rtf" is a rich text document: {"comment": "...", "paragraphs": [...]}.
 // Paragraphs are those of RtfFromParagraphs. The rows go in through the engine's own table
@@ -215,7 +215,7 @@ void AddPlan(TPln& e, const Json& plan, std::string_view where, std::set<std::st
     for (size_t i = 0; i < steps.size(); ++i) {
         const std::string sat = fmt::format("{}.Steps[{}]", at, i);
         const Json& s = steps[i];
-        CheckKeys(s, {"Step", "Who", "Years", "Months", "Days", "Relativity", "RelativeTo"}, sat);
+        CheckKeys(s, {"Step", "Who", "Years", "Months", "Days", "Relativity", "RelativeTo", "Skipping"}, sat);
         const std::string text = StringOf(s, "Step", sat, true);
         const std::string person = StringOf(s, "Who", sat, false);
         if (!person.empty() && std::find(people.begin(), people.end(), person) == people.end())
@@ -224,6 +224,11 @@ void AddPlan(TPln& e, const Json& plan, std::string_view where, std::set<std::st
         const auto rel = std::find(kRelativityItems.begin(), kRelativityItems.end(), relativity);
         if (rel == kRelativityItems.end())
             throw SourceError(fmt::format("{}: \"Relativity\" \"{}\" must be \"Before\" or \"After\"", sat, relativity));
+        const std::string skipping = s.contains("Skipping") ? StringOf(s, "Skipping", sat, true) : kSkippingItems[0];
+        const auto skipIt = std::find(kSkippingItems.begin(), kSkippingItems.end(), skipping);
+        if (skipIt == kSkippingItems.end())
+            throw SourceError(fmt::format("{}: \"Skipping\" \"{}\" must be \"{}\" or \"{}\"", sat, skipping,
+                                          kSkippingItems[0], kSkippingItems[1]));
         const std::string keyName = StringOf(s, "RelativeTo", sat, true);
         const auto key = std::find_if(keyDates.begin(), keyDates.end(),
                                       [&](const auto& k) { return k.first == keyName; });
@@ -240,6 +245,7 @@ void AddPlan(TPln& e, const Json& plan, std::string_view where, std::set<std::st
             mpl.FieldByName("Months").SetInteger(months);
             mpl.FieldByName("Days").SetInteger(days);
             mpl.FieldByName("Relativity").SetInteger(static_cast<int>(rel - kRelativityItems.begin()));
+            mpl.FieldByName("Skipping").SetInteger(static_cast<int>(skipIt - kSkippingItems.begin()));
         });
     }
     for (const auto& [k, ukey] : keyDates)
