@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "platform/format.h"
+#include "platform/text.h"
 
 #ifndef CLX_VERSION
 #define CLX_VERSION "2.0.0.1"
@@ -17,19 +18,10 @@ namespace {
 constexpr std::size_t npos = std::string::npos;
 constexpr std::string_view kNbsp = "\xC2\xA0";
 
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool SameText(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-    return true;
-}
-
 std::size_t FindNoCase(std::string_view text, std::string_view what) {
     if (what.empty() || what.size() > text.size()) return npos;
     for (std::size_t i = 0; i + what.size() <= text.size(); ++i)
-        if (SameText(text.substr(i, what.size()), what)) return i;
+        if (SameTextNoCase(text.substr(i, what.size()), what)) return i;
     return npos;
 }
 
@@ -68,9 +60,9 @@ struct Run {
 std::vector<Run> Runs(std::string_view f, const std::vector<bool>& letter, char lower) {
     std::vector<Run> runs;
     for (std::size_t i = 0; i < f.size();) {
-        if (letter[i] && LowerAscii(f[i]) == lower) {
+        if (letter[i] && LowerAsciiChar(f[i]) == lower) {
             std::size_t j = i;
-            while (j < f.size() && letter[j] && LowerAscii(f[j]) == lower) ++j;
+            while (j < f.size() && letter[j] && LowerAsciiChar(f[j]) == lower) ++j;
             runs.push_back({i, j - i});
             i = j;
         } else {
@@ -155,7 +147,7 @@ std::string CleanFolder(std::string_view folder) {
 }
 
 bool SameFolder(std::string_view a, std::string_view b) {
-    return SameText(CleanFolder(a), CleanFolder(b));
+    return SameTextNoCase(CleanFolder(a), CleanFolder(b));
 }
 
 Config::Config(std::string programFile, Locale locale, std::vector<std::string> paths,
@@ -232,7 +224,7 @@ std::string Config::ContractPathMacros(std::string_view path) const {
     for (const auto& m : Macros()) {
         if (m.folder.empty()) continue;
         std::string prefix = WithSeparator(m.folder);
-        if (path.size() >= prefix.size() && SameText(path.substr(0, prefix.size()), prefix))
+        if (path.size() >= prefix.size() && SameTextNoCase(path.substr(0, prefix.size()), prefix))
             return std::string(m.name) + std::string(path.substr(prefix.size()));
     }
     return std::string(path);
@@ -268,7 +260,7 @@ std::vector<std::string> Config::DataFolders() const {
         std::string f = CleanFolder(p);
         if (f.empty()) continue;
         bool seen = false;
-        for (const auto& o : out) seen = seen || SameText(o, f);
+        for (const auto& o : out) seen = seen || SameTextNoCase(o, f);
         if (!seen) out.push_back(std::move(f));
     }
     return out;
@@ -295,7 +287,7 @@ std::string Config::NormaliseShortDateFormat(std::string_view shortDateFormat) {
     f = Widen(std::move(f), 'd', 2);
     auto letter = PatternLetters(f);
     for (std::size_t i = 0; i < f.size(); ++i)
-        if (letter[i]) f[i] = LowerAscii(f[i]);
+        if (letter[i]) f[i] = LowerAsciiChar(f[i]);
     return f;
 }
 
@@ -382,7 +374,7 @@ std::string Config::UserSettingsFile() const {
 bool Config::MayStoreAsLastFile(std::string_view path) const {
     std::string p = CleanFolder(path);
     if (p.empty()) return false;
-    return !SameText(p, files_.newTemplate) && !SameText(p, files_.dataNew);
+    return !SameTextNoCase(p, files_.newTemplate) && !SameTextNoCase(p, files_.dataNew);
 }
 
 std::string Config::ReadLastFile(const IniFile& settings) const {

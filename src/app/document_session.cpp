@@ -17,6 +17,7 @@
 #include "output/plan_report.h"
 #include "plans/plan_engine.h"
 #include "plans/plan_sheet.h"
+#include "platform/text.h"
 #include "sheets/birthdays_sheet.h"
 #include "sheets/chronology_sheet.h"
 #include "sheets/interval_sheet.h"
@@ -30,12 +31,6 @@ namespace clx {
 namespace {
 
 constexpr int kDefaultDaysPerYear = 1;   // 365.25
-
-bool SameText(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 constexpr SheetInfo kSheets[] = {
     {SheetKind::Interval, "interval", "Interval", "taOne", "taOne", soInterval},
@@ -74,9 +69,9 @@ std::optional<double> DecimalNumber(std::string_view text) {
 
 std::optional<bool> BooleanText(std::string_view text) {
     for (std::string_view yes : {"1", "true", "yes", "on"})
-        if (SameText(text, yes)) return true;
+        if (SameTextNoCase(text, yes)) return true;
     for (std::string_view no : {"0", "false", "no", "off"})
-        if (SameText(text, no)) return false;
+        if (SameTextNoCase(text, no)) return false;
     return std::nullopt;
 }
 
@@ -141,9 +136,9 @@ const SheetInfo& SheetInfoOf(SheetKind kind) {
 }
 
 const SheetInfo* FindSheet(std::string_view name) {
-    if (SameText(name, "pro-rata")) return &SheetInfoOf(SheetKind::ProRata);
+    if (SameTextNoCase(name, "pro-rata")) return &SheetInfoOf(SheetKind::ProRata);
     for (const SheetInfo& s : kSheets)
-        if (SameText(s.name, name)) return &s;
+        if (SameTextNoCase(s.name, name)) return &s;
     return nullptr;
 }
 
@@ -498,7 +493,7 @@ void DocumentSession::EnterKeyDates(const std::vector<FieldAssignment>& dates) {
         uint64_t id = 0;
         for (int i = 0; i < keys.RecordCount() && !id; ++i) {
             const auto* n = std::get_if<std::string>(&keys.RowValues(i)[static_cast<size_t>(keys.FieldIndex("Name"))]);
-            if (n && SameText(*n, name)) id = keys.RowRecordId(i);
+            if (n && SameTextNoCase(*n, name)) id = keys.RowRecordId(i);
         }
         if (!id) {
             std::string names;
@@ -542,7 +537,7 @@ void DocumentSession::SetPlanFieldValues(const std::vector<FieldAssignment>& val
     for (const auto& [name, value] : values) {
         uint64_t id = 0;
         for (int i = 0; i < fields.RecordCount() && !id; ++i)
-            if (SameText(nameAt(i), name)) id = fields.RowRecordId(i);
+            if (SameTextNoCase(nameAt(i), name)) id = fields.RowRecordId(i);
         if (!id) {
             std::string names;
             for (int i = 0; i < fields.RecordCount(); ++i) names += (i ? ", \"" : "\"") + nameAt(i) + "\"";

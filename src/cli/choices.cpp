@@ -6,24 +6,19 @@
 
 #include "cli/context.h"
 #include "engine/skipset.h"
+#include "platform/text.h"
 
 namespace clx::cli {
 
 namespace {
 
-bool SameName(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-        return lower(x) == lower(y);
-    });
-}
 
 }  // namespace
 
 int ReadChoice(std::string_view text, const std::vector<Choice>& choices, std::string_view what,
                bool numbersAllowed) {
     for (const Choice& c : choices)
-        if (SameName(text, c.name)) return c.value;
+        if (SameTextNoCase(text, c.name)) return c.value;
     if (numbersAllowed) {
         int n = 0;
         auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);

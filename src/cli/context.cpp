@@ -50,4 +50,10 @@ std::string Plural(long long n, std::string_view one, std::string_view many) {
     return fmt::format("{} {}", n, n == 1 ? one : many);
 }
 
+std::string OneLine(std::string text) {
+    for (char& c : text)
+        if (c == '\n' || c == '\r') c = ' ';
+    return text;
+}
+
 }  // namespace clx::cli

@@ -26,6 +26,9 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A message on one line: line breaks become blanks.
+std::string OneLine(std::string text);
+
 class Context {
 public:
     Context(const Locale& locale, std::string programFile);

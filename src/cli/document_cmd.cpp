@@ -16,6 +16,7 @@
 #include "output/delimited.h"
 #include "plans/plan_sheet.h"
 #include "platform/format.h"
+#include "platform/text.h"
 #include "sheets/interval_sheet.h"
 #include "sheets/multiple_sheet.h"
 
@@ -24,12 +25,6 @@ namespace clx::cli {
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string OneLine(std::string text) {
-    for (char& c : text)
-        if (c == '\n' || c == '\r') c = ' ';
-    return text;
-}
 
 // ---- values as JSON and as text ------------------------------------------------------------
 
@@ -434,9 +429,9 @@ public:
         std::optional<std::string> planFile;
         std::optional<int32_t> planNumber;
         for (auto it = assignments.begin(); it != assignments.end();) {
-            if (SameWord(it->first, "planfile")) {
+            if (SameTextNoCase(it->first, "planfile")) {
                 planFile = it->second;
-            } else if (SameWord(it->first, "plan")) {
+            } else if (SameTextNoCase(it->first, "plan")) {
                 planNumber = PlanNumber(it->second);
             } else {
                 ++it;
@@ -447,7 +442,7 @@ public:
         if (planFile && !planFile->empty()) {
             std::error_code ec;
             const std::string full = s.Cfg().ExpandPathMacros(*planFile);
-            if (!fs::is_regular_file(full, ec))
+            if (!IsRegularFile(full))
                 throw UsageError(fmt::format("planfile: cannot locate the master plan file {}", full));
             *planFile = s.Cfg().ContractPathMacros(fs::absolute(full, ec).lexically_normal().string());
         }
@@ -491,11 +486,6 @@ public:
     }
 
 private:
-    static bool SameWord(std::string_view a, std::string_view b) {
-        return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-                   return std::tolower(static_cast<unsigned char>(x)) == y;
-               });
-    }
     static int32_t PlanNumber(const std::string& text) {
         int32_t n = 0;
         const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);

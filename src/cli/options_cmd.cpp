@@ -16,12 +16,6 @@ namespace {
 
 constexpr int kFallbackDaysPerYear = 1;   // 365.25
 
-std::string OneLine(std::string text) {
-    for (char& c : text)
-        if (c == '\n' || c == '\r') c = ' ';
-    return text;
-}
-
 // Stored line breaks are CR LF; the terminal wants LF.
 std::string TerminalText(std::string_view text) {
     std::string out;

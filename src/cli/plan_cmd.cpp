@@ -20,27 +20,16 @@
 #include "plans/plan_engine.h"
 #include "plans/plan_file.h"
 #include "plans/plan_sheet.h"
+#include "platform/text.h"
 
 namespace clx::cli {
 
 namespace {
 
-std::string OneLine(std::string text) {
-    for (char& c : text)
-        if (c == '\n' || c == '\r') c = ' ';
-    return text;
-}
-
 std::string Join(const std::vector<std::string>& items, std::string_view separator) {
     std::string s;
     for (const std::string& i : items) s += (s.empty() ? "" : std::string(separator)) + i;
     return s;
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
 }
 
 // A period far beyond the calendar gives no date; show none rather than a wrong one.
@@ -248,12 +237,6 @@ std::unique_ptr<SkipSet> PlanSkipSet(const std::string& given, const std::string
     return set;
 }
 
-std::vector<uint64_t> VisibleIds(const MemTable& t) {
-    std::vector<uint64_t> ids;
-    for (int i = 0; i < t.RecordCount(); ++i) ids.push_back(t.RowRecordId(i));
-    return ids;
-}
-
 void EnterKeyDates(TPln& e, const std::vector<KeyEntry>& keys, int64_t plan) {
     MemTable& k = e.PlanKeyDates();
     std::vector<std::string> names;
@@ -262,13 +245,13 @@ void EnterKeyDates(TPln& e, const std::vector<KeyEntry>& keys, int64_t plan) {
         names.push_back(k.FieldByName("Name").AsString());
     }
     for (const KeyEntry& key : keys) {
-        if (std::none_of(names.begin(), names.end(), [&](const std::string& n) { return SameName(n, key.name); }))
+        if (std::none_of(names.begin(), names.end(), [&](const std::string& n) { return SameTextNoCase(n, key.name); }))
             throw UsageError(fmt::format("--key: plan {} has no key date '{}' ({})", plan, key.name,
                                          names.empty() ? "it has no key dates" : "its key dates: " + Join(names, ", ")));
     }
     for (const KeyEntry& key : keys) {
-        for (uint64_t id : VisibleIds(k)) {
-            if (!k.GotoRecordId(id) || !SameName(k.FieldByName("Name").AsString(), key.name)) continue;
+        for (uint64_t id : VisibleRowIds(k)) {
+            if (!k.GotoRecordId(id) || !SameTextNoCase(k.FieldByName("Name").AsString(), key.name)) continue;
             k.Edit();
             if (key.date)
                 k.FieldByName("Date").SetDateTime(*key.date);

@@ -9,19 +9,13 @@
 #include <system_error>
 
 #include "files/fileio.h"
+#include "platform/text.h"
 
 namespace clx {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-bool SameText(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
-           });
-}
 
 void Call(const std::function<void()>& f) {
     if (f) f();
@@ -105,7 +99,7 @@ void RecentFiles::Add(std::string_view name) {
 }
 
 bool RecentFiles::Remove(std::string_view name) {
-    const auto it = std::find_if(items_.begin(), items_.end(), [&](const std::string& s) { return SameText(s, name); });
+    const auto it = std::find_if(items_.begin(), items_.end(), [&](const std::string& s) { return SameTextNoCase(s, name); });
     if (it == items_.end()) return false;
     items_.erase(it);
     return true;
@@ -116,7 +110,7 @@ void RecentFiles::Read(const IniFile& store) {
     for (size_t i = 1; i <= kMax; ++i) {
         const std::string name = store.ReadString(kSection, "File" + std::to_string(i));
         if (name.empty()) continue;
-        if (std::none_of(items_.begin(), items_.end(), [&](const std::string& s) { return SameText(s, name); }))
+        if (std::none_of(items_.begin(), items_.end(), [&](const std::string& s) { return SameTextNoCase(s, name); }))
             items_.push_back(name);
     }
 }
@@ -176,8 +170,8 @@ void Document::SetValue(std::string_view name, const HeaderValue& v) {
 }
 
 bool Document::IsNewDocumentName(std::string_view name) const {
-    return (!paths_.templateFile.empty() && SameText(name, paths_.templateFile)) ||
-           (!paths_.dataNewFile.empty() && SameText(name, paths_.dataNewFile));
+    return (!paths_.templateFile.empty() && SameTextNoCase(name, paths_.templateFile)) ||
+           (!paths_.dataNewFile.empty() && SameTextNoCase(name, paths_.dataNewFile));
 }
 
 TDateTime Document::Today() const {
@@ -310,7 +304,7 @@ LoadReport Document::Load(std::string_view rawName) {
 
     nameUnconfirmed_ = true;
     size_ = SizeOf(fileSize);
-    if (!paths_.templateFile.empty() && SameText(fileName_, paths_.templateFile) && !paths_.dataNewFile.empty())
+    if (!paths_.templateFile.empty() && SameTextNoCase(fileName_, paths_.templateFile) && !paths_.dataNewFile.empty())
         fileName_ = paths_.dataNewFile;
     CaptionChanged();
     modified_ = false;
@@ -399,7 +393,7 @@ Document::SavePlan Document::PlanSave(SaveSender sender) {
     const std::string ext = p.extension().string();
     static constexpr std::string_view kFilterExts[] = {".cxz", ".qdk", ".~dc"};
     for (int i = 0; i < 3; ++i) {
-        if (!SameText(ext, kFilterExts[i])) continue;
+        if (!SameTextNoCase(ext, kFilterExts[i])) continue;
         plan.filterIndex = i + 1;
         plan.dialog.fileName = fileName_.substr(0, fileName_.size() - ext.size());
     }

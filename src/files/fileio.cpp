@@ -117,6 +117,12 @@ void ReplaceFile(const fs::path& shownName, const fs::path& path,
 
 }  // namespace
 
+bool IsRegularFile(const std::filesystem::path& path) {
+    if (path.empty()) return false;
+    std::error_code ec;
+    return std::filesystem::is_regular_file(path, ec);
+}
+
 std::vector<uint8_t> ReadFileBytes(const fs::path& path, uintmax_t maxSize) {
     auto fail = [&](const std::string& why) {
         return FileError(fmt::format("Cannot read the file '{}': {}", path.string(), why));

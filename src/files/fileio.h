@@ -17,6 +17,10 @@ public:
 
 inline constexpr uintmax_t kMaxFileSize = uintmax_t{256} << 20;
 
+// True for an existing regular file (a link to one included); false for an empty name and for
+// anything that cannot be looked at.
+bool IsRegularFile(const std::filesystem::path& path);
+
 // Reads a whole file; throws FileError when it cannot be read or is larger than maxSize.
 std::vector<uint8_t> ReadFileBytes(const std::filesystem::path& path, uintmax_t maxSize = kMaxFileSize);
 

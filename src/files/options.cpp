@@ -86,11 +86,6 @@ bool IsBlankLine(const std::string& s) {
     return std::all_of(s.begin(), s.end(), [](unsigned char c) { return c < 33; });
 }
 
-bool FileExists(const fs::path& p) {
-    std::error_code ec;
-    return !p.empty() && fs::is_regular_file(p, ec);
-}
-
 // The inflated image of an options file; throws FileError or StreamError.
 std::vector<uint8_t> ReadOptionsImage(const fs::path& file) {
     std::vector<uint8_t> image = ReadFileBytes(file);
@@ -317,18 +312,18 @@ OptionsLoadReport LoadOptions(Options& options, fs::path file, const fs::path& f
     };
 
     fs::path chosen = file;
-    if (!FileExists(chosen)) {
+    if (!IsRegularFile(chosen)) {
         chosen = factoryFile;
         report.usedFactory = true;
     }
-    if (!FileExists(chosen)) return fail(std::string(kCouldNotLocateOptions) + "\n" + chosen.string());
+    if (!IsRegularFile(chosen)) return fail(std::string(kCouldNotLocateOptions) + "\n" + chosen.string());
 
     std::vector<uint8_t> image;
     try {
         image = ReadOptionsImage(chosen);
     } catch (const std::exception& e) {
         // A file that cannot be read at all gives way to the factory options, as a missing one does.
-        if (report.usedFactory || !FileExists(factoryFile)) return fail(e.what());
+        if (report.usedFactory || !IsRegularFile(factoryFile)) return fail(e.what());
         chosen = factoryFile;
         report.usedFactory = true;
         try {
@@ -347,7 +342,7 @@ OptionsLoadReport LoadOptions(Options& options, fs::path file, const fs::path& f
 
     // Options without date formats (an older or damaged file) take the factory's.
     const bool formatsLoaded = report.sections[3] == SectionResult::Loaded;
-    if (!report.usedFactory && !formatsLoaded && options.taFmt.IsEmpty() && FileExists(factoryFile)) {
+    if (!report.usedFactory && !formatsLoaded && options.taFmt.IsEmpty() && IsRegularFile(factoryFile)) {
         try {
             Options factory;
             SectionStream factoryStream(ReadOptionsImage(factoryFile));
@@ -453,7 +448,7 @@ LinksLoadReport LoadLinks(Links& links, fs::path file, UiServices* ui) {
     file = StripQuotes(file.string());
     std::vector<uint8_t> image;
     try {
-        if (!FileExists(file)) throw FileError(std::string(kCouldNotLocateOptions) + "\n" + file.string());
+        if (!IsRegularFile(file)) throw FileError(std::string(kCouldNotLocateOptions) + "\n" + file.string());
         image = ReadFileBytes(file);
     } catch (const FileError& e) {
         report.error = e.what();

@@ -137,17 +137,11 @@ void SearchFolder(const fs::path& dir, int depth, Search& search) {
     for (const fs::path& d : folders) SearchFolder(d, depth + 1, search);
 }
 
-bool IsExistingFile(const std::string& path) {
-    if (path.empty()) return false;
-    std::error_code ec;
-    return fs::is_regular_file(fs::path(path), ec);
-}
-
 bool LoadExpanded(const std::string& path, SkipSet& set, SkipReadReport* report) {
     SkipReadReport local;
     SkipReadReport& rep = report ? *report : local;
     rep = {};
-    if (!IsExistingFile(path)) {
+    if (!IsRegularFile(path)) {
         rep.fileError = "the file does not exist";
         return false;
     }
@@ -275,7 +269,7 @@ SkipFileSelection SelectSkipFile(std::string_view fileName, SkipSet& set, SkipFi
     if (!set.ref) return sel;
     SkipFileRef& ref = *set.ref;
 
-    if (IsExistingFile(expanded)) {
+    if (IsRegularFile(expanded)) {
         // The document keeps the name in a short single-byte string: a name that would come
         // back cut or changed could never find the file again, so it is refused outright.
         const std::string stored = Utf8ToCp1252(contracted);
@@ -402,7 +396,7 @@ std::optional<SkipFileSelection> ChooseSkipMenuItem(SkipFileGroup& g, const Skip
 
 std::optional<SkipFileSelection> ClickSkipFileButton(SkipFileGroup& g) {
     const std::string current = StoredExpanded(g);
-    if (!IsExistingFile(current)) {
+    if (!IsRegularFile(current)) {
         g.ui.Error(kEditWithoutSkipFile);
         return std::nullopt;
     }

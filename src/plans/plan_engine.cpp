@@ -7,32 +7,13 @@
 
 #include "engine/period.h"
 #include "engine/skipset.h"
+#include "platform/text.h"
 
 namespace clx {
 
 namespace {
 
-bool IEquals(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
-std::string Lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
-
 int64_t Int(MemTable& t, const char* field) { return t.FieldByName(field).AsInteger(); }
-
-// Record ids of the visible rows in table order, so that a walk survives re-sorting posts.
-std::vector<uint64_t> VisibleIds(const MemTable& t) {
-    std::vector<uint64_t> ids;
-    ids.reserve(static_cast<size_t>(t.RecordCount()));
-    for (int i = 0; i < t.RecordCount(); ++i) ids.push_back(t.RowRecordId(i));
-    return ids;
-}
 
 void PostQuietly(MemTable& t) {
     if (t.State() != TableState::Edit && t.State() != TableState::Insert) return;
@@ -41,17 +22,6 @@ void PostQuietly(MemTable& t) {
     } catch (...) {
     }
 }
-
-// Sets the busy cursor when there is a desktop.
-class Busy {
-public:
-    explicit Busy(UiServices* ui) : ui_(ui) { if (ui_) ui_->PushCursor(Cursor::HourGlass); }
-    ~Busy() { if (ui_) ui_->PopCursor(); }
-    Busy(const Busy&) = delete;
-    Busy& operator=(const Busy&) = delete;
-private:
-    UiServices* ui_;
-};
 
 }  // namespace
 
@@ -593,7 +563,7 @@ void TPln::RecomputeExampleDates(MemTable& steps, MemTable& keyDates, std::vecto
         }
     } restore{steps, sort, desc, ci, current};
     const TDateTime now = static_cast<TDateTime>(std::time(nullptr)) / 86400.0 + 25569.0;
-    for (uint64_t id : VisibleIds(steps)) {
+    for (uint64_t id : VisibleRowIds(steps)) {
         if (!steps.GotoRecordId(id)) continue;
         steps.Edit();
         steps.FieldByName("Date").SetDateTime(now);
@@ -633,14 +603,14 @@ void TPln::MergeKeyDateNames(std::string_view names, MemTable& steps, MemTable& 
     std::set<std::string> have;
     const int ni = keyDates.FieldIndex("Name");
     for (int i = 0; i < keyDates.RecordCount(); ++i)
-        if (auto p = std::get_if<std::string>(&keyDates.RowValues(i)[static_cast<size_t>(ni)])) have.insert(Lower(*p));
+        if (auto p = std::get_if<std::string>(&keyDates.RowValues(i)[static_cast<size_t>(ni)])) have.insert(LowerAsciiText(*p));
     for (const std::string& name : list) {
-        if (have.count(Lower(name))) continue;
+        if (have.count(LowerAsciiText(name))) continue;
         try {
             keyDates.Append();
             keyDates.FieldByName("Name").SetString(name);
             keyDates.Post();
-            have.insert(Lower(name));
+            have.insert(LowerAsciiText(name));
         } catch (...) {
             if (keyDates.State() != TableState::Browse) keyDates.Cancel();
         }
@@ -655,7 +625,7 @@ void TPln::MarkUsedKeyDates(MemTable& steps, MemTable& keyDates, const std::stri
         for (int i = 0; i < steps.RecordCount(); ++i)
             if (auto p = std::get_if<int64_t>(&steps.RowValues(i)[static_cast<size_t>(ri)])) used.insert(*p);
     }
-    for (uint64_t id : VisibleIds(keyDates)) {
+    for (uint64_t id : VisibleRowIds(keyDates)) {
         if (!keyDates.GotoRecordId(id)) continue;
         Field f = keyDates.FieldByName(keyField);
         const bool isUsed = !f.IsNull() && used.count(f.AsInteger());
@@ -683,7 +653,7 @@ std::vector<std::string> TPln::WhoChoices() {
 }
 
 void TPln::Recalculate(int daysPerYearType, const SkipSet* skip, bool invert) {
-    Busy busy(ui_);
+    BusyCursor busy(ui_);
     PostAll();
 
     // 1. The user's key dates, carried by the master key dates.
@@ -699,7 +669,7 @@ void TPln::Recalculate(int daysPerYearType, const SkipSet* skip, bool invert) {
         }
     }
     if (!entered.empty()) {
-        for (uint64_t id : VisibleIds(*mpx_)) {
+        for (uint64_t id : VisibleRowIds(*mpx_)) {
             if (!mpx_->GotoRecordId(id)) continue;
             auto it = entered.find(Int(*mpx_, "Ukey"));
             if (it == entered.end()) continue;
@@ -752,12 +722,12 @@ void TPln::Recalculate(int daysPerYearType, const SkipSet* skip, bool invert) {
             notes.emplace_back(n ? *n : std::string(), val ? *val : std::string());
         }
         if (!notes.empty()) {
-            for (uint64_t id : VisibleIds(*fld_)) {
+            for (uint64_t id : VisibleRowIds(*fld_)) {
                 if (!fld_->GotoRecordId(id)) continue;
                 const std::string name = fld_->FieldByName("Name").AsString();
                 const bool noted = std::any_of(notes.begin(), notes.end(), [&](auto& p) { return p.first == name; });
                 if (!noted) continue;
-                auto first = std::find_if(notes.begin(), notes.end(), [&](auto& p) { return IEquals(p.first, name); });
+                auto first = std::find_if(notes.begin(), notes.end(), [&](auto& p) { return SameTextNoCase(p.first, name); });
                 fld_->Edit();
                 fld_->FieldByName("Value").SetString(first->second);
                 fld_->Post();
@@ -799,7 +769,7 @@ void TPln::Recalculate(int daysPerYearType, const SkipSet* skip, bool invert) {
     }
 
     // 5. The master steps not kept, dated from the plan key dates.
-    for (uint64_t id : VisibleIds(*mpl_)) {
+    for (uint64_t id : VisibleRowIds(*mpl_)) {
         if (!mpl_->GotoRecordId(id)) continue;
         if (kept.count(Int(*mpl_, "Ukey"))) continue;
         const TDateTime date = AddRelativePeriod(*mpl_, *mpd_, daysPerYearType, "RelativeTo", invert, skip);
@@ -818,7 +788,7 @@ void TPln::Recalculate(int daysPerYearType, const SkipSet* skip, bool invert) {
     // 6. A row for each key date not kept.
     {
         HandlerSuspension s(*pln_);
-        for (uint64_t id : VisibleIds(*mpd_)) {
+        for (uint64_t id : VisibleRowIds(*mpd_)) {
             if (!mpd_->GotoRecordId(id)) continue;
             const int64_t m = Int(*mpd_, "mUkey");
             if (kept.count(-m)) continue;

@@ -1,6 +1,5 @@
 #include "plans/plan_file.h"
 
-#include <system_error>
 
 #include "files/bytestream.h"
 #include "files/fileio.h"
@@ -22,22 +21,6 @@ void Note(PlanReadReport& report, SectionResult r, const SectionStream& s, std::
     case SectionResult::Empty: report.problems.push_back(std::string(what) + ": empty"); return;
     case SectionResult::Damaged: report.problems.push_back(s.LastError().empty() ? std::string(what) + ": damaged" : s.LastError()); return;
     }
-}
-
-class Busy {
-public:
-    explicit Busy(UiServices* ui) : ui_(ui) { if (ui_) ui_->PushCursor(Cursor::HourGlass); }
-    ~Busy() { if (ui_) ui_->PopCursor(); }
-    Busy(const Busy&) = delete;
-    Busy& operator=(const Busy&) = delete;
-private:
-    UiServices* ui_;
-};
-
-bool IsFile(const std::string& path) {
-    if (path.empty()) return false;
-    std::error_code ec;
-    return fs::is_regular_file(path, ec);
 }
 
 std::string Unquote(std::string s) {
@@ -93,7 +76,7 @@ void WritePlanFile(TPln& e, const fs::path& path) {
 }
 
 bool SavePlanFile(TPln& e, UiServices* ui, const std::string& initialFolder, bool ask) {
-    Busy busy(ui);
+    BusyCursor busy(ui);
     e.PostAll();
     std::string name = e.FileName();
     if (ask) {
@@ -106,7 +89,7 @@ bool SavePlanFile(TPln& e, UiServices* ui, const std::string& initialFolder, boo
         std::optional<std::string> chosen = ui->SaveFileDialog(opt);
         if (!chosen) return false;
         name = *chosen;
-    } else if (!IsFile(name)) {
+    } else if (!IsRegularFile(name)) {
         return false;
     }
     WritePlanFile(e, name);
@@ -115,7 +98,7 @@ bool SavePlanFile(TPln& e, UiServices* ui, const std::string& initialFolder, boo
 
 PlanOpenResult OpenPlanFile(TPln& e, UiServices* ui, std::string_view name, const std::string& initialFolder,
                             bool ask, const SkipFileConfig* config) {
-    Busy busy(ui);
+    BusyCursor busy(ui);
     PlanOpenResult result;
     result.chosen = std::string(name);
     std::string path = Unquote(config ? config->ExpandPathMacros(name) : std::string(name));
@@ -129,7 +112,7 @@ PlanOpenResult OpenPlanFile(TPln& e, UiServices* ui, std::string_view name, cons
         std::optional<std::string> chosen = ui->OpenFileDialog(opt);
         if (!chosen) return result;
         path = *chosen;
-    } else if (!IsFile(path)) {
+    } else if (!IsRegularFile(path)) {
         return result;
     }
     result.chosen = path;
@@ -146,8 +129,7 @@ PlanOpenResult OpenPlanFile(TPln& e, UiServices* ui, std::string_view name, cons
 
 int ReadPlanFileMenu(const fs::path& path, MemTable& menu) {
     try {
-        std::error_code ec;
-        if (!fs::is_regular_file(path, ec)) return 0;
+        if (!IsRegularFile(path)) return 0;
         // Only the first section is wanted: read its header and payload alone.
         std::vector<uint8_t> image = ReadFileBytes(path);
         SectionStream stream(std::move(image));

@@ -1,7 +1,6 @@
 #include "plans/plan_sheet.h"
 
 #include <filesystem>
-#include <system_error>
 
 #include "engine/skipset.h"
 #include "files/fileio.h"
@@ -18,12 +17,6 @@ MemTable& Defined(const TableMaker& make, const char* name, void (*define)(MemTa
     MemTable& t = make(name);
     if (t.FieldCount() == 0) define(t);
     return t;
-}
-
-bool IsFile(const std::string& path) {
-    if (path.empty()) return false;
-    std::error_code ec;
-    return fs::is_regular_file(path, ec);
 }
 
 // Every row of a table, whatever its view shows.
@@ -104,7 +97,7 @@ void PlanSheet::SelectPlanFile(std::string_view name, bool keepPlan) {
         keys = AllRows(engine_.PlanKeyDates());
     }
     try {
-        if (IsFile(expanded)) {
+        if (IsRegularFile(expanded)) {
             const std::vector<std::string> folders = config_.DataFolderSearchList();
             PlanOpenResult r =
                 OpenPlanFile(engine_, ui_, expanded, folders.empty() ? std::string() : folders.front(), false, &config_);
@@ -237,7 +230,7 @@ PlanSkipFileState PlanSheet::SkipFile() const {
     PlanSkipFileState s;
     if (!IsSkipActive(&skip_) || !skip_.ref || skip_.ref->fileName.empty()) return s;
     const std::string path = config_.ExpandPathMacros(skip_.ref->fileName);
-    if (!IsFile(path)) return s;
+    if (!IsRegularFile(path)) return s;
     s.inUse = true;
     s.path = path;
     return s;

@@ -13,6 +13,8 @@
 #include <limits>
 #include <sstream>
 
+#include "platform/text.h"
+
 namespace clx {
 namespace fs = std::filesystem;
 
@@ -21,15 +23,6 @@ namespace {
 constexpr std::size_t npos = std::string::npos;
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
 constexpr std::uintmax_t kMaxFileSize = 16u << 20;   // settings files are a few KiB
-
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-    return true;
-}
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -149,8 +142,8 @@ std::size_t IniFile::FindEntry(std::string_view section, std::string_view key) c
     for (std::size_t i = 0; i < lines_.size(); ++i) {
         const Line& l = lines_[i];
         if (l.kind == LineKind::Section)
-            inSection = SameName(l.name, section);
-        else if (inSection && l.kind == LineKind::Entry && SameName(l.name, key))
+            inSection = SameTextNoCase(l.name, section);
+        else if (inSection && l.kind == LineKind::Entry && SameTextNoCase(l.name, key))
             return i;
     }
     return npos;
@@ -217,7 +210,7 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
     // New keys go after the last entry of the first section of that name, so comments and
     // the blank line that close the section stay where they are.
     for (std::size_t s = 0; s < lines_.size(); ++s) {
-        if (lines_[s].kind != LineKind::Section || !SameName(lines_[s].name, section)) continue;
+        if (lines_[s].kind != LineKind::Section || !SameTextNoCase(lines_[s].name, section)) continue;
         std::size_t at = s + 1;
         for (std::size_t j = s + 1; j < lines_.size() && lines_[j].kind != LineKind::Section; ++j)
             if (lines_[j].kind == LineKind::Entry) at = j + 1;
@@ -249,7 +242,7 @@ void IniFile::EraseSection(std::string_view section) {
     std::vector<Line> kept;
     bool erasing = false;
     for (auto& l : lines_) {
-        if (l.kind == LineKind::Section) erasing = SameName(l.name, section);
+        if (l.kind == LineKind::Section) erasing = SameTextNoCase(l.name, section);
         if (erasing)
             modified_ = true;
         else
@@ -260,7 +253,7 @@ void IniFile::EraseSection(std::string_view section) {
 
 bool IniFile::SectionExists(std::string_view section) const {
     for (const auto& l : lines_)
-        if (l.kind == LineKind::Section && SameName(l.name, section)) return true;
+        if (l.kind == LineKind::Section && SameTextNoCase(l.name, section)) return true;
     return false;
 }
 
@@ -273,7 +266,7 @@ std::vector<std::string> IniFile::Sections() const {
     for (const auto& l : lines_) {
         if (l.kind != LineKind::Section) continue;
         bool seen = false;
-        for (const auto& s : out) seen = seen || SameName(s, l.name);
+        for (const auto& s : out) seen = seen || SameTextNoCase(s, l.name);
         if (!seen) out.push_back(l.name);
     }
     return out;
@@ -283,10 +276,10 @@ std::vector<std::string> IniFile::Keys(std::string_view section) const {
     std::vector<std::string> out;
     bool inSection = false;
     for (const auto& l : lines_) {
-        if (l.kind == LineKind::Section) inSection = SameName(l.name, section);
+        if (l.kind == LineKind::Section) inSection = SameTextNoCase(l.name, section);
         if (!inSection || l.kind != LineKind::Entry) continue;
         bool seen = false;
-        for (const auto& k : out) seen = seen || SameName(k, l.name);
+        for (const auto& k : out) seen = seen || SameTextNoCase(k, l.name);
         if (!seen) out.push_back(l.name);
     }
     return out;

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/text.h"
+
 namespace clx {
 
 struct MemTable::Row {
@@ -40,20 +42,11 @@ namespace {
 
 const Value kNull{};
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool SameText(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (Lower(a[i]) != Lower(b[i])) return false;
-    return true;
-}
-
 int CompareText(std::string_view a, std::string_view b, bool ci) {
     const size_t n = std::min(a.size(), b.size());
     for (size_t i = 0; i < n; ++i) {
-        auto x = static_cast<unsigned char>(ci ? Lower(a[i]) : a[i]);
-        auto y = static_cast<unsigned char>(ci ? Lower(b[i]) : b[i]);
+        auto x = static_cast<unsigned char>(ci ? LowerAsciiChar(a[i]) : a[i]);
+        auto y = static_cast<unsigned char>(ci ? LowerAsciiChar(b[i]) : b[i]);
         if (x != y) return x < y ? -1 : 1;
     }
     return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
@@ -143,9 +136,9 @@ std::optional<double> ParseDouble(std::string_view s) {
 std::optional<bool> ParseBool(std::string_view s) {
     s = Trim(s);
     for (const char* t : {"true", "t", "yes", "y", "1"})
-        if (SameText(s, t)) return true;
+        if (SameTextNoCase(s, t)) return true;
     for (const char* f : {"false", "f", "no", "n", "0"})
-        if (SameText(s, f)) return false;
+        if (SameTextNoCase(s, f)) return false;
     return std::nullopt;
 }
 
@@ -487,7 +480,7 @@ void MemTable::RequireBrowse(const char* what) const {
 void MemTable::AddField(FieldDef def) {
     RequireBrowse("add a field");
     if (def.name.empty()) throw TableError(Err("a field needs a name"));
-    if (FieldIndex(def.name) >= 0 || SameText(def.name, kRecordNumberField))
+    if (FieldIndex(def.name) >= 0 || SameTextNoCase(def.name, kRecordNumberField))
         throw TableError(Err(fmt::format("duplicate field name '{}'", def.name)));
     if (!IsKnownType(def.type))
         throw TableError(Err(fmt::format("field '{}' has the unknown type code {}", def.name,
@@ -509,7 +502,7 @@ void MemTable::AddField(const std::string& name, FieldType type, int size, Field
 
 int MemTable::FieldIndex(const std::string& name) const {
     for (size_t i = 0; i < defs_.size(); ++i)
-        if (SameText(defs_[i].name, name)) return static_cast<int>(i);
+        if (SameTextNoCase(defs_[i].name, name)) return static_cast<int>(i);
     return -1;
 }
 
@@ -1197,7 +1190,7 @@ void MemTable::Refresh() {
 void MemTable::SetSortField(const std::string& name, bool descending, bool caseInsensitive) {
     PostPending();
     int index = kNoSort;
-    if (SameText(name, kRecordNumberField)) {
+    if (SameTextNoCase(name, kRecordNumberField)) {
         index = kSortByRecNo;
     } else if (!name.empty()) {
         index = FieldIndex(name);
@@ -1341,6 +1334,13 @@ HandlerSuspension::~HandlerSuspension() {
     } catch (...) {
         // The handlers are back; a failing filter or calculation must not escape a destructor.
     }
+}
+
+std::vector<uint64_t> VisibleRowIds(const MemTable& table) {
+    std::vector<uint64_t> ids;
+    ids.reserve(static_cast<size_t>(table.RecordCount()));
+    for (int i = 0; i < table.RecordCount(); ++i) ids.push_back(table.RowRecordId(i));
+    return ids;
 }
 
 void ResortKeepingRow(MemTable& table) {

@@ -285,6 +285,10 @@ void SuspendHandlers(MemTable& table);
 void RestoreHandlers(MemTable& table);
 int SuspensionDepth();
 
+// The record ids of the visible rows in table order, so that a walk that posts (and re-sorts)
+// rows can still visit each row once.
+std::vector<uint64_t> VisibleRowIds(const MemTable& table);
+
 // Re-sorts a sorted table and keeps the current row current; used as an after-post handler.
 void ResortKeepingRow(MemTable& table);
 

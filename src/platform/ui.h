@@ -99,16 +99,17 @@ private:
     Cursor current_ = Cursor::Default;
 };
 
-// Shows the hourglass for the lifetime of the object.
+// Shows the hourglass for the lifetime of the object; without a desktop (null) does nothing.
 class BusyCursor {
 public:
-    explicit BusyCursor(UiServices& ui) : ui_(ui) { ui_.PushCursor(Cursor::HourGlass); }
-    ~BusyCursor() { ui_.PopCursor(); }
+    explicit BusyCursor(UiServices& ui) : BusyCursor(&ui) {}
+    explicit BusyCursor(UiServices* ui) : ui_(ui) { if (ui_) ui_->PushCursor(Cursor::HourGlass); }
+    ~BusyCursor() { if (ui_) ui_->PopCursor(); }
     BusyCursor(const BusyCursor&) = delete;
     BusyCursor& operator=(const BusyCursor&) = delete;
 
 private:
-    UiServices& ui_;
+    UiServices* ui_;
 };
 
 }  // namespace clx

@@ -1,5 +1,6 @@
 #pragma once
 // Runs clx in-process with a fixed locale and captures what it prints.
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -25,5 +26,12 @@ inline ClxOutcome RunClx(std::vector<std::string> args, const Locale& loc = Loca
     o.err = err.str();
     return o;
 }
+
+// The outcome with the printed JSON at hand, for commands run with --json.
+struct JsonOutcome : ClxOutcome {
+    nlohmann::ordered_json Json() const { return nlohmann::ordered_json::parse(out); }
+};
+
+inline JsonOutcome Clx(std::vector<std::string> args) { return {RunClx(std::move(args))}; }
 
 }  // namespace clx::cli::test_support

@@ -17,11 +17,8 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::ordered_json;
 
-struct Outcome : test_support::ClxOutcome {
-    ordered_json Json() const { return ordered_json::parse(out); }
-};
-
-Outcome Clx(std::vector<std::string> args) { return {test_support::RunClx(args)}; }
+using Outcome = test_support::JsonOutcome;
+using test_support::Clx;
 
 // Plan 1 "Litigation": "Issue Proceedings" (1 March 2026) and "Trial" (1 June 2026), a step
 // 28 days after the first and one 2 months 1 day before the second, a merge field.

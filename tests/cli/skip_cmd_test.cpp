@@ -20,11 +20,8 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::ordered_json;
 
-struct Outcome : test_support::ClxOutcome {
-    ordered_json Json() const { return ordered_json::parse(out); }
-};
-
-Outcome Clx(std::vector<std::string> args) { return {test_support::RunClx(args)}; }
+using Outcome = test_support::JsonOutcome;
+using test_support::Clx;
 
 class SkipCmd : public ::testing::Test {
 protected:
