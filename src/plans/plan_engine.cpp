@@ -480,9 +480,9 @@ TDateTime TPln::KeyDateValue(int64_t key, MemTable& keyDates, const std::string&
         return !f.IsNull() && f.AsInteger() == key;
     };
     if (keyDates.State() == TableState::Browse && matches()) return keyDates.FieldByName("Date").AsDateTime();
-    for (keyDates.First(); !keyDates.Eof(); keyDates.Next()) {
+    for (int i = 1; i <= keyDates.RecordCount(); ++i) {
+        keyDates.SetRecNo(i);
         if (matches()) return keyDates.FieldByName("Date").AsDateTime();
-        if (keyDates.RecNo() == keyDates.RecordCount()) break;
     }
     return 0;
 }
@@ -692,12 +692,11 @@ void TPln::Recalculate(int daysPerYearType, const SkipSet* skip, bool invert) {
         }
         struct KeyDate { int64_t ukey; TDateTime date; std::string name; };
         std::vector<KeyDate> masters;
-        for (mpx_->First(); !mpx_->IsEmpty();) {
+        for (int i = 1; i <= mpx_->RecordCount(); ++i) {
+            mpx_->SetRecNo(i);
             const TDateTime x = mpx_->FieldByName("xdate").AsDateTime();
             masters.push_back({Int(*mpx_, "Ukey"), x > 0 ? x : mpx_->FieldByName("Date").AsDateTime(),
                                mpx_->FieldByName("Name").AsString()});
-            if (mpx_->RecNo() == mpx_->RecordCount()) break;
-            mpx_->Next();
         }
         for (const KeyDate& k : masters) {
             mpd_->Append();

@@ -1,5 +1,6 @@
 #include "plans/plan_file.h"
 
+#include <fstream>
 
 #include "files/bytestream.h"
 #include "files/fileio.h"
@@ -131,7 +132,16 @@ int ReadPlanFileMenu(const fs::path& path, MemTable& menu) {
     try {
         if (!IsRegularFile(path)) return 0;
         // Only the first section is wanted: read its header and payload alone.
-        std::vector<uint8_t> image = ReadFileBytes(path);
+        std::ifstream in(path, std::ios::binary);
+        std::vector<uint8_t> image(kSectionHeaderSize);
+        if (!in.read(reinterpret_cast<char*>(image.data()), static_cast<std::streamsize>(image.size()))) return 0;
+        ByteReader header(image);
+        header.ReadI32();
+        header.ReadI32();
+        const int32_t size = header.ReadI32();
+        if (size <= 0 || static_cast<uintmax_t>(size) > fs::file_size(path) - kSectionHeaderSize) return 0;
+        image.resize(kSectionHeaderSize + static_cast<size_t>(size));
+        if (!in.read(reinterpret_cast<char*>(image.data() + kSectionHeaderSize), size)) return 0;
         SectionStream stream(std::move(image));
         if (stream.StreamSection(menu, kPlanMenuSection, "Menu") != SectionResult::Loaded) return 0;
         return menu.RecordCount();
